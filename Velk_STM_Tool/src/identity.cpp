@@ -1,0 +1,87 @@
+#include "identity.h"
+
+#include <bcm2835.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "console.h"
+#include "records.h"
+#include "spi.h"
+
+namespace {
+
+constexpr unsigned kShieldReadWaitMs = 1000;
+constexpr unsigned kIdReadWaitMs = 300;
+constexpr unsigned kShieldWriteWaitMs = 2000;
+constexpr unsigned kPollMs = 10;
+constexpr uint8_t kReplyShieldWrite = 0x14;
+
+void read_identifier() {
+  SPI_command_IdRead_1();
+  bcm2835_delay(kIdReadWaitMs);
+  SPI_command_IdRead_2();
+  bcm2835_delay(kIdReadWaitMs);
+  SPI_command_IdRead_3();
+  bcm2835_delay(kIdReadWaitMs);
+  // The replies drift behind the fixed waits (a cycle is a little over 300 ms):
+  // give the last one at most one more cycle, so the line shows this shield's id.
+  for (unsigned waited = 0; !shieldSt.idAnswered[2] && waited < _SPI_REPLY_WAIT_MS; waited += kPollMs)
+    bcm2835_delay(kPollMs);
+}
+
+// A shield number typed by the operator: digits with an optional sign, nothing else.
+bool parse_number(const char* text, long& value) {
+  char* end = nullptr;
+  const char* digits = (*text == '+' || *text == '-') ? text + 1 : text;
+  if (*digits < '0' || *digits > '9') return false;
+  value = std::strtol(text, &end, 10);
+  return *end == '\0';
+}
+
+}  // namespace
+
+bool shield_idComplete() { return shieldSt.idAnswered[0] && shieldSt.idAnswered[1] && shieldSt.idAnswered[2]; }
+
+void menu_block_ReadShieldOnly() {
+  shieldSt.firmware = 0;
+  shieldSt.shield = 0;
+  for (auto& answered : shieldSt.idAnswered) answered = false;
+  SPI_command_ShieldRead();
+  bcm2835_delay(kShieldReadWaitMs);
+  if (shieldSt.firmware >= _FIRMWARE_WITH_ID) read_identifier();
+  std::printf("Параметры шилда\n---------------\n");
+  std::printf("Firmware : %d\n", shieldSt.firmware.load());
+  std::printf("Shield   : %d\n", shieldSt.shield.load());
+  if (shieldSt.firmware >= _FIRMWARE_WITH_ID)
+    std::printf("Shield ID: %x%x%x\n\n", shieldSt.id[0].load(), shieldSt.id[1].load(), shieldSt.id[2].load());
+}
+
+void menu_block_ChangeShield() {
+  menu_block_ReadShieldOnly();
+  if (shieldSt.firmware <= _FIRMWARE_OUTDATED_MAX) {
+    std::printf("ERROR: Прошивка не позволяет менять номер shield. Обновите firmware.\n");
+    return;
+  }
+  std::printf("Новый номер shield:\n");
+  char read[_ANSWER_SIZE];
+  console_readWord(read);
+  long number = 0;
+  if (!parse_number(read, number)) {
+    std::printf("ERROR: Номер шилда должен быть числом.\n");
+    return;
+  }
+  if (number < _SHIELD_NUMBER_MIN || number > _SHIELD_NUMBER_MAX) {
+    std::printf("ERROR: Такого шилда не существует.\n");
+    return;
+  }
+  auto newShield = static_cast<uint8_t>(number);
+  SPI_command_ShieldWrite(newShield);
+  bcm2835_delay(kShieldWriteWaitMs);
+  if (menuSt.functionRead == kReplyShieldWrite) {
+    menuSt.functionRead = 0;
+    std::printf("Номер шилда изменен!\n");
+  } else {
+    std::printf("ERROR: Проблема записи шилда.\n");
+  }
+}

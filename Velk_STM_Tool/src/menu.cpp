@@ -1,0 +1,79 @@
+#include "menu.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "console.h"
+#include "exit_codes.h"
+#include "gpio.h"
+#include "identity.h"
+#include "prompts.h"
+#include "records.h"
+
+namespace {
+
+int numb_repeat_ReadShield = 0;
+uint8_t SPI_mumbRepeat = 0;
+
+[[noreturn]] void link_failed() {
+  std::printf("Ошибка! Проблема передачи по SPI.\n");
+  std::exit(EXIT_STAND_DONE);
+}
+
+// Reads the shield until its firmware is recent enough; gives up after three reads.
+void read_recent_shield() {
+  numb_repeat_ReadShield = 0;
+  for (;;) {
+    if (numb_repeat_ReadShield >= _READ_SHIELD_MAX) {
+      std::printf("Невозможно проверить шилд, проверти STLINK и микроконтроллер или замените Dump.bin\n");
+      std::exit(EXIT_STAND_DONE);
+    }
+    menu_block_ReadShieldOnly();
+    if (shieldSt.firmware > _FIRMWARE_OUTDATED_MAX) return;
+    std::printf("Требуется обновление прошивки.\n");
+    ++numb_repeat_ReadShield;
+  }
+}
+
+}  // namespace
+
+void menu_main() {
+  char read[_ANSWER_SIZE];
+  for (;;) {
+    std::printf("\nВведите номер утилиты и нажмите enter:\n1 - Прочесть шилд\n2 - Тест шилда\n"
+                "3 - Смена номера шилда\nexit - Выход\n");
+    console_readWord(read);
+    std::printf("\n");
+    if (read[0] == '1') {
+      menu_block_ReadShieldOnly();
+    } else if (read[0] == '2') {
+      return;
+    } else if (read[0] == '3') {
+      menu_block_ChangeShield();
+    } else if (std::strncmp(read, "exit", 4) == 0) {
+      std::exit(EXIT_OPERATOR_EXIT);
+    }
+  }
+}
+
+void menu() {
+  if (menuSt.functionRead == _FUNCTIONREAD_LINKFAILED) link_failed();
+  read_recent_shield();
+  if (!menu_flag(FLAGSET_HARMONICREAD)) {
+    warning_continue("Желаете повторить испытания? y/n \n");
+  } else {
+    warning_continue("Желаете повторить считывание? y/n \n");
+  }
+  GPIO_hardReset();
+}
+
+uint8_t menu_repeatBlock(uint8_t function) {
+  if (function == menuSt.functionRead) {
+    SPI_mumbRepeat = 0;
+    return 0;
+  }
+  if (++SPI_mumbRepeat < SPI_str.maxRepeat) return 1;
+  SPI_mumbRepeat = 0;
+  link_failed();
+}

@@ -1,0 +1,82 @@
+// The records the stand program's modules and its two threads share. All are
+// zero at start. Fields written on the exchange thread and read on the main
+// thread are atomic, so no reader ever sees half of a multi-byte value.
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+inline constexpr const char* _VERSION = "v1.4.0";
+
+// Settings bits of menu_flag_settings, by bit position.
+enum menu_flag_bits : uint8_t { FLAGSET_STLINKUPDATE = 0, FLAGSET_HARMONICREAD = 1 };
+extern uint8_t menu_flag_settings;
+
+inline bool menu_flag(menu_flag_bits bit) { return (menu_flag_settings >> bit) & 1; }
+
+struct menu_st {
+  uint8_t point;
+  std::atomic<uint8_t> functionRead;  // reply code; 255 marks a failed link
+  uint8_t functionSend;
+};
+extern menu_st menuSt;
+
+inline constexpr uint8_t _FUNCTIONREAD_LINKFAILED = 255;
+
+struct spi_st {
+  uint16_t speedRead;
+  uint8_t maxRepeat;
+  uint8_t flagRepeat;
+};
+extern spi_st SPI_str;
+
+enum SPI_TypesSend : uint8_t {
+  SPI_TypeSend_NoneReadFunction = 0,
+  SPI_TypeSend_ReadFunction = 1,
+  SPI_TypeSend_Cycle = 2,
+  SPI_TypeSend_NoneControl = 3,
+};
+
+enum typeShield : uint32_t { TYPESHIELD_TALVO = 0, TYPESGIELD_KORDENT = 1 };
+
+struct shield_st {
+  std::atomic<uint8_t> shield;
+  std::atomic<uint32_t> id[3];
+  std::atomic<uint16_t> firmware;
+  uint16_t bootloader;
+  typeShield type;
+  // Whether each identifier word was answered since the last read began, so
+  // that a word left over from the previous shield is never taken for this one's.
+  std::atomic<bool> idAnswered[3];
+};
+extern shield_st shieldSt;
+
+enum GPIO_Digital : uint32_t { PIN_LOW = 0, PIN_HIGH = 1 };
+
+struct stend_signal_st {
+  std::atomic<GPIO_Digital> Ek;
+  std::atomic<GPIO_Digital> S0;
+  std::atomic<GPIO_Digital> S1;
+  std::atomic<GPIO_Digital> EkS;
+  std::atomic<GPIO_Digital> DoorDetector;
+  std::atomic<uint16_t> Line;
+  GPIO_Digital REL0;
+  GPIO_Digital REL1;
+  GPIO_Digital REL2;
+  GPIO_Digital REL3;
+  GPIO_Digital BR;
+};
+extern stend_signal_st stend_signal;
+
+inline constexpr uint16_t ADC_TALVO_BR = 2600;
+inline constexpr uint16_t ADC_TALVO_IMIT = 1850;
+inline constexpr uint16_t ADC_TALVO_OD = 2500;
+inline constexpr uint16_t ADC_KORDENT_BR = 2600;
+inline constexpr uint16_t ADC_KORDENT_IMIT = 2100;
+inline constexpr uint16_t ADC_KORDENT_OD = 2350;
+
+struct stand_adc_st {
+  uint16_t BR;
+  uint16_t IMIT;
+  uint16_t OD;
+};
+extern stand_adc_st stand_ADC;

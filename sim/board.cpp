@@ -1,0 +1,93 @@
+#include "board.h"
+
+#include <bcm2835.h>
+
+#include "shield.h"
+#include "spi0.h"
+#include "trace.h"
+#include "wiring.h"
+
+namespace sim {
+namespace {
+
+struct Board {
+  uint8_t fsel[kGpioLines] = {};
+  uint8_t latch[kGpioLines] = {};
+  uint8_t shown[kGpioLines] = {};
+  bool traced = false;  // the first refresh records every level as a start value
+};
+
+Board& board() {
+  static auto* b = new Board;
+  return *b;
+}
+
+uint8_t spi_pin_level(const StandLock& lock, uint8_t gpio) {
+  switch (gpio) {
+    case 8:
+      return spi0_chip_select_level_locked(lock, 0);
+    case 7:
+      return spi0_chip_select_level_locked(lock, 1);
+    default:
+      return 0;  // MOSI, MISO, SCLK idle low between transfers
+  }
+}
+
+uint8_t compute_level(const StandLock& lock, uint8_t gpio) {
+  auto& b = board();
+  switch (b.fsel[gpio]) {
+    case BCM2835_GPIO_FSEL_OUTP:
+      return b.latch[gpio];
+    case BCM2835_GPIO_FSEL_INPT:
+      return wiring_input_level(gpio, [&](uint8_t source) { return compute_level(lock, source); });
+    case BCM2835_GPIO_FSEL_ALT0:
+      return gpio >= 7 && gpio <= 11 ? spi_pin_level(lock, gpio) : 0;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+void board_refresh_locked(const StandLock& lock) {
+  auto& b = board();
+  auto now = clock_now_locked(lock);
+  for (uint8_t g = 0; g < kGpioLines; ++g) {
+    uint8_t level = compute_level(lock, g);
+    if (b.traced && level == b.shown[g]) continue;
+    b.shown[g] = level;
+    if (b.traced || b.fsel[g] != BCM2835_GPIO_FSEL_INPT) trace_line_locked(now, g, level);
+    if (b.traced) shield_line_changed_locked(lock, g, level);
+  }
+  b.traced = true;
+}
+
+void board_fsel_locked(const StandLock& lock, uint8_t gpio, uint8_t mode) {
+  if (gpio >= kGpioLines) return;
+  board().fsel[gpio] = mode;
+  board_refresh_locked(lock);
+}
+
+void board_write_locked(const StandLock& lock, uint8_t gpio, uint8_t level) {
+  if (gpio >= kGpioLines) return;
+  board().latch[gpio] = level ? 1 : 0;
+  board_refresh_locked(lock);
+}
+
+uint8_t board_level_locked(const StandLock& lock, uint8_t gpio) {
+  return gpio < kGpioLines ? compute_level(lock, gpio) : 0;
+}
+
+uint8_t board_function_locked(const StandLock&, uint8_t gpio) { return gpio < kGpioLines ? board().fsel[gpio] : 0; }
+
+uint8_t board_level(uint8_t gpio) {
+  StandLock lock(stand_mutex());
+  return board_level_locked(lock, gpio);
+}
+
+uint8_t board_function(uint8_t gpio) {
+  StandLock lock(stand_mutex());
+  return board_function_locked(lock, gpio);
+}
+
+}  // namespace sim

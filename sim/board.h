@@ -1,0 +1,29 @@
+// The Pi's 54 GPIO lines: function select, output latches and the level each
+// line shows. Inputs get their level from the stand's wiring (wiring.h); the
+// SPI0 pins from the controller. Every change of a shown level is traced and
+// passed to the shield, which watches its reset and start-mode lines.
+// Leaves out: pulls, edge detection, drive strength, the alternate functions
+// other than SPI0.
+#pragma once
+#include <cstdint>
+
+#include "lock.h"
+
+namespace sim {
+
+constexpr uint8_t kGpioLines = 54;
+
+void board_fsel_locked(const StandLock&, uint8_t gpio, uint8_t mode);
+void board_write_locked(const StandLock&, uint8_t gpio, uint8_t level);
+uint8_t board_level_locked(const StandLock&, uint8_t gpio);
+uint8_t board_function_locked(const StandLock&, uint8_t gpio);
+
+// Recomputes every shown level after something behind the lines changed
+// (the chip select, the shield's outputs, a fault).
+void board_refresh_locked(const StandLock&);
+
+// Back door for tests: the level and function select of a line now.
+uint8_t board_level(uint8_t gpio);
+uint8_t board_function(uint8_t gpio);
+
+}  // namespace sim

@@ -1,0 +1,57 @@
+// The shield on the stand: its lasting state (number, edition, firmware
+// version, identifier, configured faults), its reset and start-mode behaviour,
+// and the hooks through which the board and the wiring consult it.
+// The firmware that answers link frames is in shield_firmware.h.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "lock.h"
+
+namespace sim {
+
+enum class Edition : uint8_t { general, kordent };
+
+// Faults of the shield link, applied to the replies of the firmware.
+enum class LinkFault : uint8_t {
+  none,
+  silent,         // never answers: MISO stays idle
+  garbled,        // the reply's checksum is wrong
+  wrong_code,     // the reply carries another function code (valid checksum)
+  late,           // a request is answered only at its (count + 1)-th receipt
+  wrong_address,  // the reply's address byte is 0xA2 (valid checksum)
+  dies,           // answers `count` requests, then falls silent for good
+};
+
+struct ShieldState {
+  uint8_t number = 26;
+  Edition edition = Edition::general;
+  uint16_t firmware = 325;
+  uint32_t id[3] = {0x0032001F, 0x3436510B, 0x38383437};
+  LinkFault link_fault = LinkFault::none;
+  uint8_t link_fault_code = 0;    // function code the fault applies to; 0 = every code
+  uint32_t link_fault_count = 0;  // N for `late` and `dies`
+};
+
+// The text form of the lasting state ("key=value" lines); parse errors name the
+// line and return nullopt with `error` set.
+std::string shield_state_text(const ShieldState& state);
+std::optional<ShieldState> shield_state_parse(const std::string& text, std::string& error);
+
+const char* link_fault_name(LinkFault fault);
+std::optional<LinkFault> link_fault_from_name(const std::string& name);
+
+// Puts this shield on the stand. With a non-empty path, changes the shield
+// makes to itself (a new number) are written back there, whole and atomically.
+void shield_install(const ShieldState& state, const std::string& state_path);
+
+// Back door: the shield's lasting state now, and whether its firmware runs.
+ShieldState shield_state();
+bool shield_running();
+
+// Hooks for the board and the wiring (stand lock held).
+void shield_line_changed_locked(const StandLock&, uint8_t gpio, uint8_t level);
+uint8_t shield_readback_locked(uint8_t gpio, uint8_t healthy_level);
+
+}  // namespace sim

@@ -1,0 +1,177 @@
+#include "shield_firmware.h"
+
+#include <algorithm>
+
+#include "board.h"
+
+namespace sim {
+namespace {
+
+constexpr uint8_t kAddress = 0xA1;
+constexpr StandTime kReplyDelayUs = 120'000;  // the firmware's time to prepare a reply
+
+// Stand lines the shield's inputs and line sources hang on (GPIO numbers).
+constexpr uint8_t kEkOut = 2, kSel0Out = 3, kSel1Out = 4, kStmInt = 15, kDoorOut = 27;
+constexpr uint8_t kLnImit = 22, kLnOd = 23, kLnBr = 24;
+
+struct LineNominal {
+  uint16_t br, imit, od;
+};
+constexpr LineNominal kGeneralLine{2600, 1850, 2500};
+constexpr LineNominal kKordentLine{2600, 2100, 2350};
+
+struct Request {
+  const StandLock& lock;
+  const Frame& in;
+  Frame& out;
+};
+
+void put_be32(Frame& f, uint32_t v) {
+  for (int i = 0; i < 4; ++i) f[2 + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
+void read_parameters(Request r) {
+  auto& s = shield_state_locked(r.lock);
+  r.out[3] = static_cast<uint8_t>(s.firmware >> 8);
+  r.out[4] = static_cast<uint8_t>(s.firmware);
+  r.out[5] = s.number;
+}
+
+void write_number(Request r) {
+  shield_set_number_locked(r.lock, r.in[2]);
+  for (int i = 2; i < 6; ++i) r.out[i] = r.in[i];
+}
+
+template <int Word>
+void read_id(Request r) {
+  put_be32(r.out, shield_state_locked(r.lock).id[Word]);
+}
+
+// An input is asserted while the stand drives its line LOW.
+uint8_t asserted(const StandLock& lock, uint8_t gpio) { return board_level_locked(lock, gpio) ? 0 : 1; }
+
+void read_inputs(Request r) {
+  auto& l = r.lock;
+  r.out[5] = static_cast<uint8_t>(asserted(l, kEkOut) | asserted(l, kSel0Out) << 1 | asserted(l, kSel1Out) << 2 |
+                                  asserted(l, kStmInt) << 3);
+  r.out[4] = asserted(l, kDoorOut);
+}
+
+// What the ADC sees on the stand's line, by which sources are switched on.
+uint16_t line_value(const StandLock& l) {
+  auto& nominal = shield_state_locked(l).edition == Edition::general ? kGeneralLine : kKordentLine;
+  if (!board_level_locked(l, kLnBr)) return 0;
+  if (board_level_locked(l, kLnImit)) return nominal.imit;
+  if (board_level_locked(l, kLnOd)) return nominal.od;
+  return nominal.br;
+}
+
+void read_line(Request r) {
+  uint16_t v = line_value(r.lock);
+  r.out[4] = static_cast<uint8_t>(v >> 8);
+  r.out[5] = static_cast<uint8_t>(v);
+}
+
+struct Command {
+  uint8_t code;
+  void (*handle)(Request);
+};
+
+constexpr Command kCommands[] = {
+    {0x02, read_parameters}, {0x14, write_number}, {0x18, read_id<0>}, {0x19, read_id<1>},
+    {0x1A, read_id<2>},      {0xE2, read_inputs},  {0xE4, read_line},
+};
+
+void seal(Frame& f) {
+  uint16_t crc = shield_crc16(f.data(), 6);
+  f[6] = static_cast<uint8_t>(crc >> 8);
+  f[7] = static_cast<uint8_t>(crc);
+}
+
+bool crc_ok(const Frame& f) { return shield_crc16(f.data(), 6) == (f[6] << 8 | f[7]); }
+
+}  // namespace
+
+uint16_t shield_crc16(const uint8_t* bytes, size_t len) {
+  uint16_t crc = 0xFFFF;
+  for (size_t i = 0; i < len; ++i) {
+    crc ^= bytes[i];
+    for (int b = 0; b < 8; ++b) crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
+  }
+  return crc;
+}
+
+void ShieldFirmware::hold_reset(const StandLock&) {
+  running_ = false;
+  has_reply_ = false;
+}
+
+void ShieldFirmware::start(const StandLock&) {
+  running_ = true;
+  has_reply_ = false;
+}
+
+void ShieldFirmware::select(const StandLock&, StandTime) { window_len_ = 0; }
+
+uint8_t ShieldFirmware::exchange(const StandLock&, uint8_t mosi, StandTime now) {
+  size_t i = window_len_;
+  if (window_len_ < window_.size()) window_[window_len_++] = mosi;
+  if (!running_ || !has_reply_ || now < reply_ready_ || i >= reply_.size()) return 0x00;
+  return reply_[i];
+}
+
+void ShieldFirmware::deselect(const StandLock& lock, StandTime now) {
+  // Read windows clock out zeros; a request starts with a non-zero address byte.
+  if (!running_ || window_len_ != 8 || window_[0] == 0) return;
+  Frame request{};
+  std::copy_n(window_.begin(), 8, request.begin());
+  handle_request(lock, request, now);
+}
+
+bool ShieldFirmware::fault_keeps_silent(const ShieldState& s, uint8_t code) {
+  switch (s.link_fault) {
+    case LinkFault::silent:
+      return true;
+    case LinkFault::late:
+      if (code != late_code_) late_code_ = code, late_seen_ = 0;
+      if (late_seen_++ < s.link_fault_count) return true;
+      late_seen_ = 0;
+      return false;
+    case LinkFault::dies:
+      return answered_ >= s.link_fault_count;
+    default:
+      return false;
+  }
+}
+
+void ShieldFirmware::handle_request(const StandLock& lock, const Frame& in, StandTime now) {
+  if (in[0] != kAddress || !crc_ok(in)) return;
+  auto& s = shield_state_locked(lock);
+  bool faulty = s.link_fault != LinkFault::none && (s.link_fault_code == 0 || s.link_fault_code == in[1]);
+  if (faulty && fault_keeps_silent(s, in[1])) {
+    has_reply_ = false;
+    return;
+  }
+  Frame out{};
+  if (in[1] == 0xFF) {
+    out = last_reply_;  // the stand asks for the last reply again
+  } else {
+    out[0] = kAddress;
+    out[1] = in[1];
+    for (auto& c : kCommands)
+      if (c.code == in[1]) c.handle({lock, in, out});
+    seal(out);
+    last_reply_ = out;
+  }
+  if (faulty) {
+    if (s.link_fault == LinkFault::garbled) out[7] ^= 0x5A;
+    if (s.link_fault == LinkFault::wrong_code) out[1] = static_cast<uint8_t>(out[1] + 1), seal(out);
+    if (s.link_fault == LinkFault::wrong_address) out[0] = 0xA2, seal(out);
+  }
+  ++answered_;
+  reply_ = out;
+  has_reply_ = true;
+  reply_ready_ = now + kReplyDelayUs;
+}
+
+}  // namespace sim

@@ -1,0 +1,54 @@
+// The shield's firmware as an SPI device on CE0. Models the link frames: a
+// request is one chip-select window of 8 bytes (address 0xA1, code, 4 data
+// bytes, CRC-16/MODBUS high byte first); the reply, of the same shape and
+// echoing the code, is ready 120 ms later and is shifted out in every later
+// read window (8 zero bytes) until the next request. Silent while in reset.
+// The commands sit in one table behind one dispatcher; link faults are applied
+// to the reply afterwards, so the healthy model stays as it is.
+// Leaves out: the bootloader and trojan protocols, timing of the STM32's own
+// SPI peripheral, replies to malformed windows (they are ignored).
+#pragma once
+#include <array>
+#include <cstdint>
+
+#include "clock.h"
+#include "shield.h"
+#include "spi_device.h"
+
+namespace sim {
+
+using Frame = std::array<uint8_t, 8>;
+
+class ShieldFirmware : public SpiDevice {
+ public:
+  void hold_reset(const StandLock&);
+  void start(const StandLock&);
+  bool running() const { return running_; }
+
+  void select(const StandLock&, StandTime) override;
+  uint8_t exchange(const StandLock&, uint8_t mosi, StandTime now) override;
+  void deselect(const StandLock&, StandTime now) override;
+
+ private:
+  void handle_request(const StandLock&, const Frame& request, StandTime now);
+  bool fault_keeps_silent(const ShieldState&, uint8_t code);
+
+  bool running_ = false;
+  std::array<uint8_t, 16> window_{};
+  size_t window_len_ = 0;
+  Frame reply_{};
+  Frame last_reply_{};
+  bool has_reply_ = false;
+  StandTime reply_ready_ = 0;
+  uint8_t late_code_ = 0;
+  uint32_t late_seen_ = 0;
+  uint32_t answered_ = 0;
+};
+
+// Shared with shield.cpp: the lasting state, under the stand lock.
+ShieldState& shield_state_locked(const StandLock&);
+void shield_set_number_locked(const StandLock&, uint8_t number);
+
+uint16_t shield_crc16(const uint8_t* bytes, size_t len);
+
+}  // namespace sim
