@@ -133,9 +133,8 @@ bool ShieldFirmware::fault_keeps_silent(const ShieldState& s, uint8_t code) {
     case LinkFault::silent:
       return true;
     case LinkFault::late:
-      if (code != late_code_) late_code_ = code, late_seen_ = 0;
-      if (late_seen_++ < s.link_fault_count) return true;
-      late_seen_ = 0;
+      if (late_seen_[code]++ < s.link_fault_count) return true;
+      late_seen_[code] = 0;
       return false;
     case LinkFault::dies:
       return answered_ >= s.link_fault_count;

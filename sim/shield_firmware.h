@@ -40,8 +40,7 @@ class ShieldFirmware : public SpiDevice {
   Frame last_reply_{};
   bool has_reply_ = false;
   StandTime reply_ready_ = 0;
-  uint8_t late_code_ = 0;
-  uint32_t late_seen_ = 0;
+  std::array<uint32_t, 256> late_seen_{};  // unanswered receipts per function code
   uint32_t answered_ = 0;
 };
 

@@ -1,0 +1,34 @@
+// Running a built program as the operator would: in a working directory, with
+// answers on standard input, standard output and the exit status kept.
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+struct ProgramRun {
+  int status = -1;  // exit status, or 128 + signal
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+// Runs `argv` (argv[0] is the program's path) in `dir` with the extra
+// environment variables, feeding `input` and then closing standard input.
+// Killed after `timeout_s` seconds (status 128 + SIGKILL).
+ProgramRun run_program(const std::vector<std::string>& argv, const std::string& dir, const std::string& input,
+                       const std::vector<std::pair<std::string, std::string>>& env = {}, int timeout_s = 30);
+
+// A new empty directory under /tmp, removed by the destructor.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::string read_file(const std::string& path);
