@@ -92,6 +92,8 @@ bool crc_ok(const Frame& f) { return shield_crc16(f.data(), 6) == (f[6] << 8 | f
 
 }  // namespace
 
+// The shield's own checksum, written apart from the stand program's, so that a
+// fault in either shows up as a link that does not work.
 uint16_t shield_crc16(const uint8_t* bytes, size_t len) {
   uint16_t crc = 0xFFFF;
   for (size_t i = 0; i < len; ++i) {

@@ -39,8 +39,3 @@ uint8_t buffer_read(buffer_st* b) {
   }
   return result;
 }
-
-uint8_t buffer_take(buffer_st* b) {
-  std::lock_guard guard(b->lock);
-  return buffer_read(b);
-}

@@ -40,6 +40,3 @@ void buffer_compose(buffer_st* bufferStruct, Compose compose) {
   compose(bufferStruct->write);
   buffer_write(bufferStruct);
 }
-
-// Takes one frame (see buffer_read) under the queue's lock.
-uint8_t buffer_take(buffer_st* bufferStruct);
