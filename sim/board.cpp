@@ -14,7 +14,9 @@ struct Board {
   uint8_t fsel[kGpioLines] = {};
   uint8_t latch[kGpioLines] = {};
   uint8_t shown[kGpioLines] = {};
-  bool traced = false;  // the first refresh records every level as a start value
+  bool configured[kGpioLines] = {};  // its function has been selected
+  bool in_trace[kGpioLines] = {};    // a level of it has been recorded
+  bool started = false;              // `shown` holds the levels since the first refresh
 };
 
 Board& board() {
@@ -54,17 +56,24 @@ void board_refresh_locked(const StandLock& lock) {
   auto now = clock_now_locked(lock);
   for (uint8_t g = 0; g < kGpioLines; ++g) {
     uint8_t level = compute_level(lock, g);
-    if (b.traced && level == b.shown[g]) continue;
+    bool changed = b.started && level != b.shown[g];
+    // A line enters the trace with the level it shows when first configured, so
+    // an output that starts LOW (the reset line) has its first edge on record.
+    bool start_value = b.configured[g] && !b.in_trace[g];
     b.shown[g] = level;
-    if (b.traced || b.fsel[g] != BCM2835_GPIO_FSEL_INPT) trace_line_locked(now, g, level);
-    if (b.traced) shield_line_changed_locked(lock, g, level);
+    if (changed || start_value) {
+      trace_line_locked(now, g, level);
+      b.in_trace[g] = true;
+    }
+    if (changed) shield_line_changed_locked(lock, g, level);
   }
-  b.traced = true;
+  b.started = true;
 }
 
 void board_fsel_locked(const StandLock& lock, uint8_t gpio, uint8_t mode) {
   if (gpio >= kGpioLines) return;
   board().fsel[gpio] = mode;
+  board().configured[gpio] = true;
   board_refresh_locked(lock);
 }
 
