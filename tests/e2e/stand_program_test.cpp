@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -71,27 +70,6 @@ TEST(MainMenuE2e, HarmonicModeIsChosenOnlyByTheExactOptionInFirstPlace) {
   }
 }
 
-TEST(ShieldIdentityE2e, ReadingPrintsTheScenariosParametersAndTheIdFromFirmware325) {
-  struct Case {
-    const char* state;
-    std::string printed;
-  };
-  const Case cases[] = {
-      {"number=27\nfirmware=325\nid=00000001,00000abc,00000000\n",
-       "Параметры шилда\n---------------\nFirmware : 325\nShield   : 27\nShield ID: 1abc0\n\n" + kMenu},
-      {"number=27\nfirmware=324\nid=00000001,00000abc,00000000\n",
-       "Параметры шилда\n---------------\nFirmware : 324\nShield   : 27\n" + kMenu},
-  };
-  for (auto& c : cases) {
-    TempDir dir;
-    std::ofstream(dir.file("shield.state")) << c.state;
-    auto run = stand(dir, "1\nexit\n");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(has(run.out, c.printed)) << run.out;
-    EXPECT_EQ(count(run.out, "Shield ID"), has(c.printed, "Shield ID") ? 1u : 0u);
-  }
-}
-
 TEST(ShieldIdentityE2e, ANewNumberIsWrittenIntoTheShieldAndReadBackByTheNextRun) {
   TempDir dir;
   auto run = stand(dir, "3\n42\nexit\n");
@@ -102,29 +80,6 @@ TEST(ShieldIdentityE2e, ANewNumberIsWrittenIntoTheShieldAndReadBackByTheNextRun)
 
   auto again = stand(dir, "1\nexit\n");
   EXPECT_TRUE(has(again.out, "Shield   : 42\n")) << again.out;
-}
-
-TEST(ShieldIdentityE2e, ANumberThatIsNotOneTo99IsRefusedAndNothingIsSent) {
-  struct Case {
-    const char* entry;
-    const char* error;
-  };
-  const Case cases[] = {
-      {"abc", "ERROR: "},
-      {"0", "ERROR: Такого шилда не существует.\n"},
-      {"100", "ERROR: Такого шилда не существует.\n"},
-  };
-  const std::string state = "number=27\nfirmware=325\n";
-  for (auto& c : cases) {
-    TempDir dir;
-    std::ofstream(dir.file("shield.state")) << state;
-    auto run = stand(dir, std::string("3\n") + c.entry + "\nexit\n");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(has(run.out, std::string("Новый номер shield:\n") + c.error)) << c.entry << run.out;
-    EXPECT_FALSE(has(run.out, "Номер шилда изменен!")) << c.entry;
-    EXPECT_FALSE(has(read_file(dir.file("run.log")), "MOSI A1 14")) << c.entry << ": a write went out";
-    EXPECT_EQ(read_file(dir.file("shield.state")), state) << c.entry;
-  }
 }
 
 TEST(SetUpQuestionsE2e, RepeatUntilAnAnswerTheyAcceptByItsFirstCharacter) {
