@@ -56,10 +56,6 @@ volatile uint32_t* spi0_reg(uint32_t offset) { return bcm2835_spi0 + offset / 4;
 
 }  // namespace
 
-namespace sim {
-uint8_t spi_bit_order_now() { return spi_bit_order; }
-}  // namespace sim
-
 extern "C" {
 
 int bcm2835_init(void) {

@@ -144,11 +144,6 @@ ShieldState shield_state() {
   return shield().state;
 }
 
-bool shield_running() {
-  StandLock lock(stand_mutex());
-  return shield().firmware.running();
-}
-
 ShieldState& shield_state_locked(const StandLock&) { return shield().state; }
 
 void shield_set_number_locked(const StandLock&, uint8_t number) {

@@ -46,9 +46,8 @@ std::optional<LinkFault> link_fault_from_name(const std::string& name);
 // makes to itself (a new number) are written back there, whole and atomically.
 void shield_install(const ShieldState& state, const std::string& state_path);
 
-// Back door: the shield's lasting state now, and whether its firmware runs.
+// Back door: the shield's lasting state now.
 ShieldState shield_state();
-bool shield_running();
 
 // Hooks for the board and the wiring (stand lock held).
 void shield_line_changed_locked(const StandLock&, uint8_t gpio, uint8_t level);

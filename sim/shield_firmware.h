@@ -23,7 +23,6 @@ class ShieldFirmware : public SpiDevice {
  public:
   void hold_reset(const StandLock&);
   void start(const StandLock&);
-  bool running() const { return running_; }
 
   void select(const StandLock&, StandTime) override;
   uint8_t exchange(const StandLock&, uint8_t mosi, StandTime now) override;
