@@ -27,7 +27,11 @@ void BM_RequestReplyCycles(benchmark::State& state) {
   }
   state.counters["stand_s"] = stand_ms() / 1000.0;
 }
-BENCHMARK(BM_RequestReplyCycles)->Iterations(1000)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(BM_RequestReplyCycles)
+    ->Iterations(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 void BM_IdleExchangeCycle(benchmark::State& state) {
   start_once();

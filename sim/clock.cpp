@@ -156,8 +156,7 @@ void clock_fail_thread_creation(bool fail) {
 // which the simulated stand's link step (--wrap=pthread_create) routes here.
 extern "C" int __real_pthread_create(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
 
-extern "C" int __wrap_pthread_create(pthread_t* thread, const pthread_attr_t* attr, void* (*fn)(void*),
-                                     void* arg) {
+extern "C" int __wrap_pthread_create(pthread_t* thread, const pthread_attr_t* attr, void* (*fn)(void*), void* arg) {
   using namespace sim;
   StandLock lock(stand_mutex());
   if (state().fail_threads) return EAGAIN;

@@ -17,10 +17,10 @@ struct StandConfig {
   ShieldState shield;
   std::string state_path;  // lasting state of the shield; empty = kept in memory
   Mapping mapping = Mapping::full;
-  double speed = 0.0;      // 0 = deterministic turn-taking, else real pace times speed
+  double speed = 0.0;  // 0 = deterministic turn-taking, else real pace times speed
   bool fail_thread_creation = false;
-  std::string vcd_path;    // written at exit when set
-  std::string log_path;    // likewise, the text trace
+  std::string vcd_path;  // written at exit when set
+  std::string log_path;  // likewise, the text trace
 };
 
 // Environment of a program on the simulated stand:

@@ -24,11 +24,10 @@ struct PinName {
 };
 
 constexpr PinName kPinNames[] = {
-    {2, "EK_OUT"},   {3, "SEL0_OUT"}, {4, "SEL1_OUT"},  {5, "REL0_IN"},   {6, "REL0_OUT"}, {7, "REL1_IN_CE1"},
-    {8, "CE0"},      {9, "MISO"},     {10, "MOSI"},     {11, "SCLK"},
-    {13, "REL3_IN"}, {14, "RST"},      {15, "STM_INT"},  {16, "REL2_OUT"}, {17, "BR_IN"},
-    {21, "REL2_IN"}, {22, "LN_IMIT"}, {23, "LN_OD"},    {24, "LN_BR"},    {25, "REL1_OUT"}, {26, "REL3_OUT"},
-    {27, "DOOR_OUT"},
+    {2, "EK_OUT"},   {3, "SEL0_OUT"},  {4, "SEL1_OUT"},  {5, "REL0_IN"},   {6, "REL0_OUT"}, {7, "REL1_IN_CE1"},
+    {8, "CE0"},      {9, "MISO"},      {10, "MOSI"},     {11, "SCLK"},     {13, "REL3_IN"}, {14, "RST"},
+    {15, "STM_INT"}, {16, "REL2_OUT"}, {17, "BR_IN"},    {21, "REL2_IN"},  {22, "LN_IMIT"}, {23, "LN_OD"},
+    {24, "LN_BR"},   {25, "REL1_OUT"}, {26, "REL3_OUT"}, {27, "DOOR_OUT"},
 };
 
 std::string hex_bytes(const std::vector<uint8_t>& bytes) {
@@ -93,8 +92,8 @@ bool trace_write_log(const std::string& path) {
                    trace_line_name(e.gpio).c_str(), e.level);
     } else {
       auto& w = s.windows[wi++];
-      std::fprintf(f.get(), "%12.3f ms  CE%u  MOSI %s  MISO %s\n", static_cast<double>(w.time) / 1000.0,
-                   w.chip_select, hex_bytes(w.mosi).c_str(), hex_bytes(w.miso).c_str());
+      std::fprintf(f.get(), "%12.3f ms  CE%u  MOSI %s  MISO %s\n", static_cast<double>(w.time) / 1000.0, w.chip_select,
+                   hex_bytes(w.mosi).c_str(), hex_bytes(w.miso).c_str());
     }
   }
   return true;

@@ -41,8 +41,9 @@ void read_recent_shield() {
 void menu_main() {
   char read[_ANSWER_SIZE];
   for (;;) {
-    std::printf("\nВведите номер утилиты и нажмите enter:\n1 - Прочесть шилд\n2 - Тест шилда\n"
-                "3 - Смена номера шилда\nexit - Выход\n");
+    std::printf(
+        "\nВведите номер утилиты и нажмите enter:\n1 - Прочесть шилд\n2 - Тест шилда\n"
+        "3 - Смена номера шилда\nexit - Выход\n");
     console_readWord(read);
     std::printf("\n");
     if (read[0] == '1') {

@@ -75,13 +75,10 @@ void SPI_command_IdRead_1() { SPI_command_queue(_FUNC_IDREAD_1, {0, 0, 0, 0}, SP
 void SPI_command_IdRead_2() { SPI_command_queue(_FUNC_IDREAD_2, {0, 0, 0, 0}, SPI_TypeSend_ReadFunction); }
 void SPI_command_IdRead_3() { SPI_command_queue(_FUNC_IDREAD_3, {0, 0, 0, 0}, SPI_TypeSend_ReadFunction); }
 
-void SPI_command_PleaseRepeat() {
-  SPI_command_queue(_FUNC_PLEASEREPEAT, {0, 0, 0, 0}, SPI_TypeSend_NoneControl);
-}
+void SPI_command_PleaseRepeat() { SPI_command_queue(_FUNC_PLEASEREPEAT, {0, 0, 0, 0}, SPI_TypeSend_NoneControl); }
 
 void SPI_command_Last() {
-  buffer_compose(&bufferSPI_MOSI,
-                 [](uint8_t* write) { std::copy_n(bufferSPI_MOSI.backup, _BUFFER_ELEMENTS, write); });
+  buffer_compose(&bufferSPI_MOSI, [](uint8_t* write) { std::copy_n(bufferSPI_MOSI.backup, _BUFFER_ELEMENTS, write); });
 }
 
 void SPI_parser() {

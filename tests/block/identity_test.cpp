@@ -1,10 +1,11 @@
 // Reading the shield's identity and changing its number, on the simulated
 // stand with the exchange thread running.
+#include "identity.h"
+
 #include <bcm2835.h>
 #include <gtest/gtest.h>
 
 #include "console_capture.h"
-#include "identity.h"
 #include "link_probe.h"
 #include "menu.h"
 #include "records.h"
@@ -33,8 +34,7 @@ TEST(ReadShield, OlderThan325PrintsNoIdentifierAndAsksForNone) {
 
 TEST(ReadShield, From325ReadsTheIdentifierWordsOneAfterAnother) {
   TestStand().firmware(325).number(27).id(0x1, 0xABC, 0x0).start_program();
-  EXPECT_EQ(read_shield(),
-            "Параметры шилда\n---------------\nFirmware : 325\nShield   : 27\nShield ID: 1abc0\n\n");
+  EXPECT_EQ(read_shield(), "Параметры шилда\n---------------\nFirmware : 325\nShield   : 27\nShield ID: 1abc0\n\n");
   auto w1 = requests_sent(0x18), w2 = requests_sent(0x19), w3 = requests_sent(0x1A);
   ASSERT_EQ(w1.size() + w2.size() + w3.size(), 3u);
   EXPECT_NEAR(static_cast<double>(w2[0].time - w1[0].time) / 1000.0, 300.0, 10.0);
@@ -96,7 +96,8 @@ INSTANTIATE_TEST_SUITE_P(Entries, ChangeShieldEntry,
                                          Entry{"three_hundred", "300\n", "ERROR: Такого шилда не существует.\n", 26},
                                          Entry{"negative", "-5\n", "ERROR: Такого шилда не существует.\n", 26},
                                          Entry{"letters", "abc\n", "ERROR: Номер шилда должен быть числом.\n", 26},
-                                         Entry{"digit_then_letter", "4x\n", "ERROR: Номер шилда должен быть числом.\n", 26}),
+                                         Entry{"digit_then_letter", "4x\n", "ERROR: Номер шилда должен быть числом.\n",
+                                               26}),
                          [](const testing::TestParamInfo<Entry>& p) { return std::string(p.param.name); });
 
 TEST(ChangeShield, AnAcknowledgedWriteClearsTheReplyCode) {

@@ -60,10 +60,18 @@ TEST(LauncherE2e, WritesTheShieldOptionsInTheStatesOwnFormat) {
 
 TEST(LauncherE2e, RefusesInvalidValuesWithStatus64BeforeStartingAnything) {
   const std::vector<std::string> bad[] = {
-      {"--number", "256"},        {"--number", "x"},          {"--edition", "talvo"},
-      {"--firmware", "-1"},       {"--id", "1,2"},            {"--id", "1,2,xyz"},
-      {"--link-fault", "flaky"},  {"--link-fault", "late:x"}, {"--link-fault", "dies:1:0x100"},
-      {"--speed", "0"},           {"--speed", "fast"},        {"--bogus"},
+      {"--number", "256"},
+      {"--number", "x"},
+      {"--edition", "talvo"},
+      {"--firmware", "-1"},
+      {"--id", "1,2"},
+      {"--id", "1,2,xyz"},
+      {"--link-fault", "flaky"},
+      {"--link-fault", "late:x"},
+      {"--link-fault", "dies:1:0x100"},
+      {"--speed", "0"},
+      {"--speed", "fast"},
+      {"--bogus"},
       {"--dir"},
   };
   for (auto& args : bad) {

@@ -1,5 +1,7 @@
 // The stand clock in its deterministic mode: threads take turns by stand time,
 // so the order of their events never depends on how the host schedules them.
+#include "clock.h"
+
 #include <bcm2835.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -8,7 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "clock.h"
 #include "test_stand.h"
 
 namespace {
@@ -77,8 +78,15 @@ TEST_F(ClockTurns, ThreadsInterleaveByStandTimeTheSameWayOnEveryRun) {
       {"A every 300 ms, B every 200 ms; at 0 and 600 ms both are due and A goes first",
        {300, 300, 300},
        {200, 200, 200, 200},
-       {{'A', 0}, {'B', 0}, {'B', 200'000}, {'A', 300'000}, {'B', 400'000}, {'A', 600'000}, {'B', 600'000},
-        {'B', 800'000}, {'A', 900'000}}},
+       {{'A', 0},
+        {'B', 0},
+        {'B', 200'000},
+        {'A', 300'000},
+        {'B', 400'000},
+        {'A', 600'000},
+        {'B', 600'000},
+        {'B', 800'000},
+        {'A', 900'000}}},
       {"B asks for 200 ms before A does, yet A, created first, gets the tie",
        {50, 150},
        {200},

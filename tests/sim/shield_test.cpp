@@ -1,11 +1,12 @@
 // The simulated shield: when its firmware answers, and its lasting state file.
+#include "shield.h"
+
 #include <bcm2835.h>
 #include <gtest/gtest.h>
 
 #include "CRC16.h"
 #include "bcm2835_ext.h"
 #include "gpio.h"
-#include "shield.h"
 #include "test_stand.h"
 
 namespace {
@@ -75,8 +76,8 @@ TEST(ShieldState, ReadsBackWhatItWrites) {
 }
 
 TEST(ShieldState, NamesTheLineItCannotUse) {
-  const char* broken[] = {"number=300", "number=abc", "edition=special", "id=1,2", "id=1,2,3,4",
-                          "link_fault=loud", "colour=red", "firmware"};
+  const char* broken[] = {"number=300", "number=abc",      "edition=special", "id=1,2",
+                          "id=1,2,3,4", "link_fault=loud", "colour=red",      "firmware"};
   for (auto* line : broken) {
     std::string error;
     EXPECT_FALSE(sim::shield_state_parse(std::string("# shield\n") + line + "\n", error)) << line;

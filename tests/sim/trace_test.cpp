@@ -1,5 +1,7 @@
 // The trace written out: a VCD a waveform viewer can open, with the reset pulse
 // where it happened, and a text log with the link frames as hex bytes.
+#include "trace.h"
+
 #include <bcm2835.h>
 #include <gtest/gtest.h>
 
@@ -10,7 +12,6 @@
 #include "program_run.h"
 #include "spi.h"
 #include "test_stand.h"
-#include "trace.h"
 
 namespace {
 

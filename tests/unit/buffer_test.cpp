@@ -1,9 +1,9 @@
+#include "Buffer.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-
-#include "Buffer.h"
 
 namespace {
 

@@ -1,10 +1,11 @@
+#include "console.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <functional>
 #include <string>
 
-#include "console.h"
 #include "console_capture.h"
 #include "exit_codes.h"
 #include "exit_output.h"
@@ -40,11 +41,8 @@ TEST(ConsoleAnswers, SkipsBlankLinesAndSpacesBeforeAnAnswer) {
 
 TEST(ConsoleAnswers, EndOfInputAtAnyPromptEndsTheProgramWithTheInputClosedStatus) {
   const std::function<void()> prompts[] = {
-      [] { warning_stlinkon(); },
-      [] { warning_SelectTypeShield(); },
-      [] { warning_question_yn("q "); },
-      [] { warning_continue("q "); },
-      [] { warning_continue_break_repeat("q"); },
+      [] { warning_stlinkon(); },     [] { warning_SelectTypeShield(); },         [] { warning_question_yn("q "); },
+      [] { warning_continue("q "); }, [] { warning_continue_break_repeat("q"); },
   };
   for (size_t i = 0; i < std::size(prompts); ++i) {
     SCOPED_TRACE(testing::Message() << "prompt " << i);

@@ -1,9 +1,9 @@
+#include "CRC16.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
 #include <utility>
-
-#include "CRC16.h"
 
 namespace {
 

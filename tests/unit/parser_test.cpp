@@ -54,29 +54,34 @@ TEST_F(ReplyParser, AcceptedRepliesFillTheRecordsTheyCarryAndSetTheReplyCode) {
     std::function<void()> check;
   };
   const Case cases[] = {
-      {{0xA1, 0x02, 0x00, 0x01, 0x42, 0x1B}, 2,
+      {{0xA1, 0x02, 0x00, 0x01, 0x42, 0x1B},
+       2,
        [] {
          EXPECT_EQ(shieldSt.firmware, 322);
          EXPECT_EQ(shieldSt.shield, 27);
        }},
       {{0xA1, 0x14, 0x2A, 0, 0, 0}, 20, [] {}},
-      {{0xA1, 0x18, 0x01, 0x00, 0x00, 0x02}, 24,
+      {{0xA1, 0x18, 0x01, 0x00, 0x00, 0x02},
+       24,
        [] {
          EXPECT_EQ(shieldSt.id[0], 0x01000002u);
          EXPECT_TRUE(shieldSt.idAnswered[0]);
          EXPECT_FALSE(shieldSt.idAnswered[1]);
        }},
-      {{0xA1, 0x19, 0x12, 0x34, 0x56, 0x78}, 25,
+      {{0xA1, 0x19, 0x12, 0x34, 0x56, 0x78},
+       25,
        [] {
          EXPECT_EQ(shieldSt.id[1], 0x12345678u);
          EXPECT_TRUE(shieldSt.idAnswered[1]);
        }},
-      {{0xA1, 0x1A, 0xFE, 0xDC, 0xBA, 0x98}, 26,
+      {{0xA1, 0x1A, 0xFE, 0xDC, 0xBA, 0x98},
+       26,
        [] {
          EXPECT_EQ(shieldSt.id[2], 0xFEDCBA98u);
          EXPECT_TRUE(shieldSt.idAnswered[2]);
        }},
-      {{0xA1, 0xE2, 0, 0, 0x01, 0x05}, 226,
+      {{0xA1, 0xE2, 0, 0, 0x01, 0x05},
+       226,
        [] {
          EXPECT_EQ(stend_signal.Ek, PIN_HIGH);
          EXPECT_EQ(stend_signal.S0, PIN_LOW);
@@ -85,7 +90,8 @@ TEST_F(ReplyParser, AcceptedRepliesFillTheRecordsTheyCarryAndSetTheReplyCode) {
          EXPECT_EQ(stend_signal.DoorDetector, PIN_HIGH);
        }},
       // The opposite pattern, with the unused bits set: a swapped or shifted bit shows.
-      {{0xA1, 0xE2, 0xFF, 0xFF, 0xFE, 0xFA}, 226,
+      {{0xA1, 0xE2, 0xFF, 0xFF, 0xFE, 0xFA},
+       226,
        [] {
          EXPECT_EQ(stend_signal.Ek, PIN_LOW);
          EXPECT_EQ(stend_signal.S0, PIN_HIGH);
@@ -120,8 +126,12 @@ TEST_F(ReplyParser, APleaseRepeatReplyQueuesTheLastRequestAgainAndKeepsTheReplyC
 // the records, the reply code or the outgoing queue.
 TEST_F(ReplyParser, IgnoresRepliesWithAnotherAddressOrAnUnknownCode) {
   const Head ignored[] = {
-      {0x00, 0x02, 0x00, 0x01, 0x42, 0x1B}, {0x00, 0xE4, 0, 0, 0x0A, 0x28}, {0x00, 0xFF, 0, 0, 0, 0},
-      {0xA1, 0x03, 0x00, 0x01, 0x42, 0x1B}, {0xA1, 0x30, 1, 2, 3, 4},       {0xA1, 0xE3, 0, 0, 0x0A, 0x28},
+      {0x00, 0x02, 0x00, 0x01, 0x42, 0x1B},
+      {0x00, 0xE4, 0, 0, 0x0A, 0x28},
+      {0x00, 0xFF, 0, 0, 0, 0},
+      {0xA1, 0x03, 0x00, 0x01, 0x42, 0x1B},
+      {0xA1, 0x30, 1, 2, 3, 4},
+      {0xA1, 0xE3, 0, 0, 0x0A, 0x28},
       {0xA1, 0x1B, 1, 2, 3, 4},
   };
   menuSt.functionRead = 24;
@@ -152,20 +162,27 @@ TEST_F(ReplyParser, EveryFifthBadChecksumOfTheRunMarksTheLinkFailedAndTheOthersA
     uint8_t code_after;
   };
   const Step script[] = {
-      {Bad, true, 0},          {Ignored, false, 0},      {Bad, true, 0},      {Bad, true, 0},
-      {Bad, true, 0},          {Bad, false, 255},        {ShieldReply, false, 2},
-      {Bad, true, 2},          {Bad, true, 2},           {DiReply, false, 226}, {Bad, true, 226},
-      {Bad, true, 226},        {Bad, false, 255},
+      {Bad, true, 0},    {Ignored, false, 0},     {Bad, true, 0},    {Bad, true, 0}, {Bad, true, 0},
+      {Bad, false, 255}, {ShieldReply, false, 2}, {Bad, true, 2},    {Bad, true, 2}, {DiReply, false, 226},
+      {Bad, true, 226},  {Bad, true, 226},        {Bad, false, 255},
   };
   menuSt.functionRead = 0;
   int step = 0;
   for (const Step& s : script) {
     SCOPED_TRACE(testing::Message() << "step " << ++step);
     switch (s.kind) {
-      case Bad: deliver({0xA1, 0x02, 0x00, 0x01, 0x42, 0x1B}, false); break;
-      case Ignored: deliver({0x00, 0x02, 0x00, 0x01, 0x42, 0x1B}); break;
-      case ShieldReply: deliver({0xA1, 0x02, 0x00, 0x01, 0x42, 0x1B}); break;
-      case DiReply: deliver({0xA1, 0xE2, 0, 0, 0, 0}); break;
+      case Bad:
+        deliver({0xA1, 0x02, 0x00, 0x01, 0x42, 0x1B}, false);
+        break;
+      case Ignored:
+        deliver({0x00, 0x02, 0x00, 0x01, 0x42, 0x1B});
+        break;
+      case ShieldReply:
+        deliver({0xA1, 0x02, 0x00, 0x01, 0x42, 0x1B});
+        break;
+      case DiReply:
+        deliver({0xA1, 0xE2, 0, 0, 0, 0});
+        break;
     }
     SPI_parser();
     EXPECT_EQ(menuSt.functionRead, s.code_after);

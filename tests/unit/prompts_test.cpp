@@ -1,10 +1,11 @@
+#include "prompts.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "console_capture.h"
 #include "exit_output.h"
-#include "prompts.h"
 #include "records.h"
 
 namespace {
@@ -32,12 +33,9 @@ TEST(FlashQuestion, SetsOrClearsTheFlashBitOnTheFirstLatinYOrNAndAsksAgainOtherw
   const char* yes = "Шилд будет прошиваться каждый раз при повторе испытаний\n";
   const char* no = "Прошивка шилда отключена\n";
   const Case cases[] = {
-      {"y\n", 0b00, 0b01, 1, yes},
-      {"Yes\n", 0b10, 0b11, 1, yes},  // the harmonic bit is left alone
-      {"N\n", 0b11, 0b10, 1, no},
-      {"nope\n", 0b01, 0b00, 1, no},
-      {"н\nу\nд\nY\n", 0b00, 0b01, 4, yes},
-      {"x\n?\nn\n", 0b01, 0b00, 3, no},
+      {"y\n", 0b00, 0b01, 1, yes},          {"Yes\n", 0b10, 0b11, 1, yes},  // the harmonic bit is left alone
+      {"N\n", 0b11, 0b10, 1, no},           {"nope\n", 0b01, 0b00, 1, no},
+      {"н\nу\nд\nY\n", 0b00, 0b01, 4, yes}, {"x\n?\nn\n", 0b01, 0b00, 3, no},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.answers);
