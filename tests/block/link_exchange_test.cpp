@@ -52,24 +52,27 @@ TEST(LinkExchange, DecodesInputsAndLineValueAsTheStandDrivesThem) {
   EXPECT_EQ(stend_signal.Line, 2100);
 }
 
-TEST(LinkExchange, ResendsOnAWrongCodeAndMarksTheLinkAfterEveryFifthRejection) {
-  start_link(TestStand().link_fault(sim::LinkFault::wrong_code));
+// A reply with another code and no reply at all are both rejections: the
+// request keeps going out, and every fifth rejection in a row marks the link.
+class RejectedReplies : public testing::TestWithParam<sim::LinkFault> {};
+
+TEST_P(RejectedReplies, AreResentAndEveryFifthMarksTheLinkFailed) {
+  start_link(TestStand().link_fault(GetParam()));
   SPI_command_ShieldRead();
   ASSERT_TRUE(wait_for_reply_code(_FUNCTIONREAD_LINKFAILED, 6 * kCycleMs));
   EXPECT_EQ(requests_sent(kShieldRead).size(), 5u);
-  menuSt.functionRead = 0;  // the request keeps going out; five more rejections mark it again
+  menuSt.functionRead = 0;
   ASSERT_TRUE(wait_for_reply_code(_FUNCTIONREAD_LINKFAILED, 6 * kCycleMs));
   EXPECT_EQ(requests_sent(kShieldRead).size(), 10u);
   EXPECT_EQ(shieldSt.firmware, 0);
-}
-
-TEST(LinkExchange, AnUnansweredRequestIsResentUntilTheLinkIsMarkedFailed) {
-  start_link(TestStand().link_fault(sim::LinkFault::silent));
-  SPI_command_ShieldRead();
-  ASSERT_TRUE(wait_for_reply_code(_FUNCTIONREAD_LINKFAILED, 6 * kCycleMs));
-  EXPECT_EQ(requests_sent(kShieldRead).size(), 5u);
   EXPECT_EQ(shieldSt.shield, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Faults, RejectedReplies, testing::Values(sim::LinkFault::wrong_code, sim::LinkFault::silent),
+                         [](const testing::TestParamInfo<sim::LinkFault>& p) {
+                           return p.param == sim::LinkFault::silent ? std::string("no_reply")
+                                                                    : std::string("wrong_code");
+                         });
 
 TEST(LinkExchange, AReplyAnsweredOnlyAfterTwoTriesIsTakenAndClearsTheFailureCount) {
   start_link(TestStand().number(9).link_fault(sim::LinkFault::late, 2));

@@ -5,18 +5,14 @@
 #include <algorithm>
 #include <array>
 
+#include "queued_frames.h"
+
 namespace {
 
-using Frame = std::array<uint8_t, _BUFFER_ELEMENTS>;
+using Frame = QueuedFrame;
 
 // A request-shaped frame told apart by its function code; byte 8 is a send type.
 Frame frame(uint8_t code) { return {0xA1, code, 0x10, 0x20, 0x30, 0x40, 0x7E, 0x54, 1}; }
-
-Frame as_frame(const uint8_t (&bytes)[_BUFFER_ELEMENTS]) {
-  Frame f;
-  std::copy_n(bytes, f.size(), f.begin());
-  return f;
-}
 
 class FrameQueue : public testing::Test {
  protected:

@@ -7,13 +7,14 @@
 
 #include "Buffer.h"
 #include "CRC16.h"
+#include "queued_frames.h"
 #include "records.h"
 #include "spi.h"
 
 namespace {
 
 using Head = std::array<uint8_t, 6>;  // a reply's bytes 0 to 5; the checksum is added
-using Frame = std::array<uint8_t, _BUFFER_ELEMENTS>;
+using Frame = QueuedFrame;
 
 const Frame kShieldRead = {0xA1, 0x02, 0xEF, 0, 0, 0, 0x7E, 0x54, SPI_TypeSend_ReadFunction};
 
@@ -27,14 +28,15 @@ void deliver(const Head& head, bool good_checksum = true) {
 }
 
 // Takes every request waiting to go out.
-std::vector<Frame> sent_requests() {
-  std::vector<Frame> out;
-  while (buffer_read(&bufferSPI_MOSI)) {
-    Frame f;
-    std::copy_n(bufferSPI_MOSI.read, f.size(), f.begin());
-    out.push_back(f);
-  }
-  return out;
+std::vector<Frame> sent_requests() { return take_all(bufferSPI_MOSI); }
+
+// The inputs as the shield reported them: Ek, S0, S1, EkS, door detector.
+void expect_inputs(const std::array<GPIO_Digital, 5>& levels) {
+  EXPECT_EQ(stend_signal.Ek, levels[0]);
+  EXPECT_EQ(stend_signal.S0, levels[1]);
+  EXPECT_EQ(stend_signal.S1, levels[2]);
+  EXPECT_EQ(stend_signal.EkS, levels[3]);
+  EXPECT_EQ(stend_signal.DoorDetector, levels[4]);
 }
 
 class ReplyParser : public testing::Test {
@@ -83,21 +85,13 @@ TEST_F(ReplyParser, AcceptedRepliesFillTheRecordsTheyCarryAndSetTheReplyCode) {
       {{0xA1, 0xE2, 0, 0, 0x01, 0x05},
        226,
        [] {
-         EXPECT_EQ(stend_signal.Ek, PIN_HIGH);
-         EXPECT_EQ(stend_signal.S0, PIN_LOW);
-         EXPECT_EQ(stend_signal.S1, PIN_HIGH);
-         EXPECT_EQ(stend_signal.EkS, PIN_LOW);
-         EXPECT_EQ(stend_signal.DoorDetector, PIN_HIGH);
+         expect_inputs({PIN_HIGH, PIN_LOW, PIN_HIGH, PIN_LOW, PIN_HIGH});
        }},
       // The opposite pattern, with the unused bits set: a swapped or shifted bit shows.
       {{0xA1, 0xE2, 0xFF, 0xFF, 0xFE, 0xFA},
        226,
        [] {
-         EXPECT_EQ(stend_signal.Ek, PIN_LOW);
-         EXPECT_EQ(stend_signal.S0, PIN_HIGH);
-         EXPECT_EQ(stend_signal.S1, PIN_LOW);
-         EXPECT_EQ(stend_signal.EkS, PIN_HIGH);
-         EXPECT_EQ(stend_signal.DoorDetector, PIN_LOW);
+         expect_inputs({PIN_LOW, PIN_HIGH, PIN_LOW, PIN_HIGH, PIN_LOW});
        }},
       {{0xA1, 0xE4, 0, 0, 0x0A, 0x28}, 228, [] { EXPECT_EQ(stend_signal.Line, 2600); }},
       {{0xA1, 0xE4, 0, 0, 0xFF, 0xFF}, 228, [] { EXPECT_EQ(stend_signal.Line, 65535); }},

@@ -5,12 +5,13 @@
 
 #include "Buffer.h"
 #include "Stand.h"
+#include "queued_frames.h"
 #include "records.h"
 #include "spi.h"
 
 namespace {
 
-using Frame = std::array<uint8_t, _BUFFER_ELEMENTS>;  // 8 bytes on the wire, then the send type
+using Frame = QueuedFrame;
 
 int pending(const buffer_st& q) {
   int n = 0;
@@ -19,10 +20,8 @@ int pending(const buffer_st& q) {
 }
 
 Frame take_request() {
-  Frame f{};
   EXPECT_EQ(buffer_read(&bufferSPI_MOSI), 1);
-  std::copy_n(bufferSPI_MOSI.read, f.size(), f.begin());
-  return f;
+  return as_frame(bufferSPI_MOSI.read);
 }
 
 // The checksums here are worked out independently of the program's own code.
