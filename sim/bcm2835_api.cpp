@@ -59,17 +59,9 @@ volatile uint32_t* spi0_reg(uint32_t offset) { return bcm2835_spi0 + offset / 4;
 extern "C" {
 
 int bcm2835_init(void) {
-  if (!sim::stand_started()) {
-    sim::StandConfig config;
-    std::string error;
-    if (!sim::stand_config_from_environment(config, error)) {
-      std::fprintf(stderr, "bcm2835_init: simulated stand: %s\n", error.c_str());
-      return 0;
-    }
-    sim::stand_start(config);
-  }
+  if (!sim::stand_started()) sim::stand_start_from_environment();  // ends a program on a bad scenario
   sim::clock_attach();
-  auto mapping = sim::stand_config().mapping;
+  auto mapping = sim::stand_config().scenario.run.mapping;
   if (mapping == sim::Mapping::none) {
     std::fprintf(stderr, "bcm2835_init: Unable to open /dev/gpiomem: No such file or directory\n");
     return 0;

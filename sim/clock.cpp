@@ -17,6 +17,7 @@ struct Participant {
 
 struct ClockState {
   StandTime now = 0;
+  StandTime base = 0;  // free-running: stand time at `start`
   double speed = 0.0;
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
   std::vector<Participant*> participants;  // in creation order
@@ -37,7 +38,7 @@ bool free_running() { return state().speed > 0.0; }
 StandTime real_now() {
   auto& s = state();
   auto elapsed = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - s.start);
-  return static_cast<StandTime>(elapsed.count() * s.speed);
+  return s.base + static_cast<StandTime>(elapsed.count() * s.speed);
 }
 
 void wait_turn(StandLock& lock) {
@@ -113,6 +114,23 @@ void clock_set_speed(double speed) {
 double clock_speed() {
   StandLock lock(stand_mutex());
   return state().speed;
+}
+
+void clock_start_at(StandTime t) {
+  StandLock lock(stand_mutex());
+  state().now = t;
+  state().base = t;
+}
+
+void clock_catch_up(StandTime t) {
+  StandLock lock(stand_mutex());
+  auto& s = state();
+  if (free_running()) {
+    auto now = real_now();
+    if (t > now) s.base += t - now;
+  } else if (t > s.now) {
+    s.now = t;
+  }
 }
 
 StandTime clock_now_locked(const StandLock&) { return free_running() ? real_now() : state().now; }

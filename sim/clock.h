@@ -23,6 +23,11 @@ using StandTime = uint64_t;  // microseconds since the stand started
 void clock_set_speed(double speed);  // before the first delay
 double clock_speed();
 
+// Before the first delay: the clock starts at `t` instead of 0.
+void clock_start_at(StandTime t);
+// Moves the clock forward to at least `t` (a child program ended there).
+void clock_catch_up(StandTime t);
+
 StandTime clock_now();
 StandTime clock_now_locked(const StandLock&);
 

@@ -1,11 +1,13 @@
 #include "shield.h"
 
 #include <cstdio>
-#include <sstream>
+#include <cstdlib>
 
 #include "board.h"
+#include "scenario.h"
 #include "shield_firmware.h"
 #include "spi0.h"
+#include "stand_files.h"
 
 namespace sim {
 namespace {
@@ -25,112 +27,47 @@ Shield& shield() {
   return *s;
 }
 
-struct FaultName {
-  LinkFault fault;
-  const char* name;
-};
-
-constexpr FaultName kFaultNames[] = {
-    {LinkFault::none, "none"},       {LinkFault::silent, "silent"},
-    {LinkFault::garbled, "garbled"}, {LinkFault::wrong_code, "wrong-code"},
-    {LinkFault::late, "late"},       {LinkFault::wrong_address, "wrong-address"},
-    {LinkFault::dies, "dies"},
-};
-
-bool parse_number(const std::string& text, uint32_t max, uint32_t& out) {
-  try {
-    size_t used = 0;
-    unsigned long v = std::stoul(text, &used, 0);
-    if (used != text.size() || v > max) return false;
-    out = static_cast<uint32_t>(v);
-    return true;
-  } catch (...) {
-    return false;
-  }
+// Fails the program on a shield state that no longer reads: it is called with
+// the stand lock held, so the usual exit (whose handlers use the stand) would hang.
+[[noreturn]] void stop_on_bad_state(const std::string& error) {
+  std::fprintf(stderr, "simulated stand: %s\n", error.c_str());
+  std::fflush(nullptr);
+  std::_Exit(kExitBadScenario);
 }
 
-bool parse_ids(const std::string& text, uint32_t (&id)[3]) {
-  std::stringstream in(text);
-  std::string word;
-  for (auto& w : id) {
-    if (!std::getline(in, word, ',') || !parse_number("0x" + word, 0xFFFFFFFFu, w)) return false;
-  }
-  return !std::getline(in, word, ',');
-}
-
-bool apply_key(ShieldState& s, const std::string& key, const std::string& value) {
-  uint32_t v = 0;
-  if (key == "number" && parse_number(value, 255, v)) return s.number = static_cast<uint8_t>(v), true;
-  if (key == "firmware" && parse_number(value, 65535, v)) return s.firmware = static_cast<uint16_t>(v), true;
-  if (key == "edition" && (value == "general" || value == "kordent"))
-    return s.edition = value == "general" ? Edition::general : Edition::kordent, true;
-  if (key == "id") return parse_ids(value, s.id);
-  if (key == "link_fault") {
-    auto f = link_fault_from_name(value);
-    if (f) s.link_fault = *f;
-    return f.has_value();
-  }
-  if (key == "link_fault_code" && parse_number(value, 255, v)) return s.link_fault_code = static_cast<uint8_t>(v), true;
-  if (key == "link_fault_count" && parse_number(value, 0xFFFFFFFFu, v)) return s.link_fault_count = v, true;
-  return false;
-}
-
-// Whole and atomic: a program killed half-way never leaves an unreadable shield.
-void save_locked() {
+// The shield boots what its lasting state holds now: another program (a
+// flasher, a second stand program) may have changed it since.
+void reload_locked() {
   auto& s = shield();
   if (s.path.empty()) return;
-  std::string tmp = s.path + ".tmp";
-  std::FILE* f = std::fopen(tmp.c_str(), "w");
-  if (!f) return;
-  std::string text = shield_state_text(s.state);
-  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  ok = std::fclose(f) == 0 && ok;
-  if (ok) std::rename(tmp.c_str(), s.path.c_str());
+  StandFileLock lock(s.path, false);
+  Scenario latest;
+  bool found = false;
+  std::string error;
+  if (!scenario_load(s.path, latest, found, error)) stop_on_bad_state(error);
+  if (found) s.state = latest.shield;
+}
+
+// Read, change, write under the exclusive lock, so that what another program
+// changed in the file meanwhile is kept.
+void save_number_locked(uint8_t number) {
+  auto& s = shield();
+  s.state.number = number;
+  if (s.path.empty()) return;
+  StandFileLock lock(s.path, true);
+  Scenario latest;
+  latest.shield = s.state;
+  bool found = false;
+  std::string error;
+  if (scenario_load(s.path, latest, found, error)) {
+    latest.shield.number = number;
+    if (scenario_save(s.path, latest, error)) return;
+  }
+  std::fprintf(stderr, "simulated stand: the shield's new number %u is not saved: %s\n", unsigned{number},
+               error.c_str());
 }
 
 }  // namespace
-
-const char* link_fault_name(LinkFault fault) {
-  for (auto& f : kFaultNames)
-    if (f.fault == fault) return f.name;
-  return "none";
-}
-
-std::optional<LinkFault> link_fault_from_name(const std::string& name) {
-  for (auto& f : kFaultNames)
-    if (name == f.name) return f.fault;
-  return std::nullopt;
-}
-
-std::string shield_state_text(const ShieldState& s) {
-  char id[40];
-  std::snprintf(id, sizeof id, "%08x,%08x,%08x", s.id[0], s.id[1], s.id[2]);
-  std::ostringstream out;
-  out << "# the shield on the simulated stand\n"
-      << "number=" << unsigned{s.number} << "\n"
-      << "edition=" << (s.edition == Edition::general ? "general" : "kordent") << "\n"
-      << "firmware=" << s.firmware << "\n"
-      << "id=" << id << "\n"
-      << "link_fault=" << link_fault_name(s.link_fault) << "\n"
-      << "link_fault_code=" << unsigned{s.link_fault_code} << "\n"
-      << "link_fault_count=" << s.link_fault_count << "\n";
-  return out.str();
-}
-
-std::optional<ShieldState> shield_state_parse(const std::string& text, std::string& error) {
-  ShieldState s;
-  std::istringstream in(text);
-  std::string line;
-  for (int n = 1; std::getline(in, line); ++n) {
-    if (line.empty() || line[0] == '#') continue;
-    auto eq = line.find('=');
-    if (eq == std::string::npos || !apply_key(s, line.substr(0, eq), line.substr(eq + 1))) {
-      error = "line " + std::to_string(n) + ": cannot use \"" + line + "\"";
-      return std::nullopt;
-    }
-  }
-  return s;
-}
 
 void shield_install(const ShieldState& state, const std::string& state_path) {
   spi0_attach(0, &shield().firmware);
@@ -146,10 +83,7 @@ ShieldState shield_state() {
 
 ShieldState& shield_state_locked(const StandLock&) { return shield().state; }
 
-void shield_set_number_locked(const StandLock&, uint8_t number) {
-  shield().state.number = number;
-  save_locked();
-}
+void shield_set_number_locked(const StandLock&, uint8_t number) { save_number_locked(number); }
 
 void shield_line_changed_locked(const StandLock& lock, uint8_t gpio, uint8_t level) {
   auto& s = shield();
@@ -157,8 +91,10 @@ void shield_line_changed_locked(const StandLock& lock, uint8_t gpio, uint8_t lev
   if (gpio != kRstGpio) return;
   if (level == 0)
     s.firmware.hold_reset(lock);
-  else if (s.stm_int == 0)
-    s.firmware.start(lock);  // normal start; the bootloader start is not modelled yet
+  else if (s.stm_int == 0) {
+    reload_locked();
+    s.firmware.start(lock);
+  }  // normal start; the bootloader start is not modelled yet
 }
 
 uint8_t shield_readback_locked(uint8_t, uint8_t healthy_level) { return healthy_level; }

@@ -4,7 +4,6 @@
 // The firmware that answers link frames is in shield_firmware.h.
 #pragma once
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "lock.h"
@@ -34,16 +33,11 @@ struct ShieldState {
   uint32_t link_fault_count = 0;  // N for `late` and `dies`
 };
 
-// The text form of the lasting state ("key=value" lines); parse errors name the
-// line and return nullopt with `error` set.
-std::string shield_state_text(const ShieldState& state);
-std::optional<ShieldState> shield_state_parse(const std::string& text, std::string& error);
-
-const char* link_fault_name(LinkFault fault);
-std::optional<LinkFault> link_fault_from_name(const std::string& name);
-
-// Puts this shield on the stand. With a non-empty path, changes the shield
-// makes to itself (a new number) are written back there, whole and atomically.
+// Puts this shield on the stand. With a non-empty path, that scenario file is
+// the shield's lasting state, shared with every program on the stand: the
+// shield reads it again whenever it leaves reset (so it runs what another
+// program wrote meanwhile), and changes it makes to itself (a new number) are
+// written back there under the stand's lock, whole and atomically.
 void shield_install(const ShieldState& state, const std::string& state_path);
 
 // Back door: the shield's lasting state now.

@@ -1,11 +1,15 @@
 #include "stand.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <cstring>
 
 #include "clock.h"
+#include "stand_files.h"
 #include "trace.h"
 
 namespace sim {
@@ -17,52 +21,72 @@ StandConfig& config() {
 }
 
 bool started = false;
+std::string time_path;  // the stand time shared with other programs; empty in tests
 
-std::string env(const char* name, const char* fallback = "") {
-  const char* v = std::getenv(name);
-  return v ? v : fallback;
+[[noreturn]] void refuse(int status, const std::string& why) {
+  std::fprintf(stderr, "simulated stand: %s\n", why.c_str());
+  std::fflush(nullptr);
+  std::exit(status);
+}
+
+std::string trace_file(const char* extension) {
+  return config().scenario.run.trace_dir + "/" + program_invocation_short_name + extension;
 }
 
 void write_traces_at_exit() {
-  auto& c = config();
-  if (!c.vcd_path.empty() && !trace_write_vcd(c.vcd_path))
-    std::fprintf(stderr, "simulated stand: cannot write %s\n", c.vcd_path.c_str());
-  if (!c.log_path.empty() && !trace_write_log(c.log_path))
-    std::fprintf(stderr, "simulated stand: cannot write %s\n", c.log_path.c_str());
+  for (auto [path, ok] : {std::pair{trace_file(".vcd"), true}, std::pair{trace_file(".log"), false}}) {
+    if (!(ok ? trace_write_vcd(path) : trace_write_log(path)))
+      std::fprintf(stderr, "simulated stand: cannot write %s\n", path.c_str());
+  }
+}
+
+void publish_time() {
+  if (!time_path.empty()) stand_time_save(time_path, clock_now());
+}
+
+void catch_up_with_child() {
+  if (!time_path.empty()) clock_catch_up(stand_time_load(time_path));
+}
+
+void check_trace_dir(const std::string& dir) {
+  struct stat info;
+  if (::stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || ::access(dir.c_str(), W_OK) != 0)
+    refuse(kExitCannotWrite, "cannot write the trace into " + dir + ": " +
+                                 (errno == 0 ? "not a writable directory" : std::strerror(errno)));
 }
 
 }  // namespace
 
-bool stand_config_from_environment(StandConfig& c, std::string& error) {
-  c.state_path = env("VELK_SIM_STATE", "shield.state");
-  std::ifstream in(c.state_path);
-  if (in) {
-    std::stringstream text;
-    text << in.rdbuf();
-    auto state = shield_state_parse(text.str(), error);
-    if (!state) {
-      error = c.state_path + ": " + error;
-      return false;
-    }
-    c.shield = *state;
+void stand_start_from_environment() {
+  StandConfig c;
+  const char* state = std::getenv("VELK_SIM_STATE");
+  c.state_path = state && *state ? state : "shield.state";
+  std::string error;
+  bool found = false;
+  {
+    StandFileLock lock(c.state_path, false);
+    if (!scenario_load(c.state_path, c.scenario, found, error)) refuse(kExitBadScenario, error);
   }
-  auto mapping = env("VELK_SIM_MAPPING", "full");
-  c.mapping = mapping == "none" ? Mapping::none : mapping == "gpio-only" ? Mapping::gpio_only : Mapping::full;
-  c.speed = std::atof(env("VELK_SIM_SPEED", "0").c_str());
-  c.fail_thread_creation = env("VELK_SIM_THREADS") == "fail";
-  c.vcd_path = env("VELK_SIM_VCD");
-  c.log_path = env("VELK_SIM_LOG");
-  return true;
+  if (!scenario_from_environment(c.scenario, error)) refuse(kExitBadScenario, error);
+  errno = 0;
+  if (!c.scenario.run.trace_dir.empty()) check_trace_dir(c.scenario.run.trace_dir);
+  stand_start(c);
 }
 
 bool stand_start(const StandConfig& c) {
   if (started) return true;
   started = true;
   config() = c;
-  clock_set_speed(c.speed);
-  clock_fail_thread_creation(c.fail_thread_creation);
-  shield_install(c.shield, c.state_path);
-  if (!c.vcd_path.empty() || !c.log_path.empty()) std::atexit(write_traces_at_exit);
+  auto& run = c.scenario.run;
+  clock_set_speed(run.speed);
+  clock_fail_thread_creation(run.fail_threads);
+  if (!c.state_path.empty()) {
+    time_path = stand_time_path(c.state_path);
+    clock_start_at(stand_time_load(time_path));
+    std::atexit(publish_time);
+  }
+  shield_install(c.scenario.shield, c.state_path);
+  if (!run.trace_dir.empty()) std::atexit(write_traces_at_exit);
   return true;
 }
 
@@ -71,3 +95,31 @@ bool stand_started() { return started; }
 const StandConfig& stand_config() { return config(); }
 
 }  // namespace sim
+
+// A program the stand program starts (through the shell, as on the stand)
+// begins at its parent's stand time; once it has ended, the parent's clock
+// moves on to where the child's ended. Routed here by the link step
+// (--wrap=popen, --wrap=pclose, --wrap=system).
+extern "C" {
+FILE* __real_popen(const char* command, const char* type);
+int __real_pclose(FILE* stream);
+int __real_system(const char* command);
+
+FILE* __wrap_popen(const char* command, const char* type) {
+  sim::publish_time();
+  return __real_popen(command, type);
+}
+
+int __wrap_pclose(FILE* stream) {
+  int status = __real_pclose(stream);
+  sim::catch_up_with_child();
+  return status;
+}
+
+int __wrap_system(const char* command) {
+  sim::publish_time();
+  int status = __real_system(command);
+  sim::catch_up_with_child();
+  return status;
+}
+}

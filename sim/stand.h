@@ -1,36 +1,27 @@
-// Putting a simulated stand together: what the machine allows (memory
-// mapping, threads), the clock mode, the shield and where to write the trace.
-// Programs get it from their environment and working directory at
-// bcm2835_init; tests build it directly with stand_start().
+// Putting a simulated stand together: its scenario (the shield, its faults,
+// the run's settings), where the shield's lasting state lives, and the stand
+// time shared with the other programs of the same working directory.
+// Programs get it at bcm2835_init from their environment and working
+// directory; tests build it directly with stand_start().
 #pragma once
 #include <string>
 
-#include "shield.h"
+#include "scenario.h"
 
 namespace sim {
 
-// How much of the peripherals the library can map, as on a Pi:
-// full (root), gpio_only (/dev/gpiomem without root: no SPI0), none.
-enum class Mapping { full, gpio_only, none };
-
 struct StandConfig {
-  ShieldState shield;
-  std::string state_path;  // lasting state of the shield; empty = kept in memory
-  Mapping mapping = Mapping::full;
-  double speed = 0.0;  // 0 = deterministic turn-taking, else real pace times speed
-  bool fail_thread_creation = false;
-  std::string vcd_path;  // written at exit when set
-  std::string log_path;  // likewise, the text trace
+  Scenario scenario;
+  std::string state_path;   // the shield's lasting state; empty = kept in memory
+  bool keep_trace = false;  // keep the trace in memory for trace_lines()/trace_windows()
 };
 
-// Environment of a program on the simulated stand:
-//   VELK_SIM_STATE    lasting state file of the shield (default: shield.state)
-//   VELK_SIM_SPEED    0 = deterministic (default), x = real pace times x
-//   VELK_SIM_MAPPING  full | gpio-only | none
-//   VELK_SIM_THREADS  fail = thread creation fails
-//   VELK_SIM_VCD, VELK_SIM_LOG  trace files written at exit
-// Returns false with `error` set when the shield's state file cannot be used.
-bool stand_config_from_environment(StandConfig& config, std::string& error);
+// A program's stand: the scenario file named by VELK_SIM_STATE (default
+// shield.state; missing = the default shield) and the run settings VELK_SIM_*
+// (see scenario.h). When they cannot be used, says why on standard error and
+// ends the program with kExitBadScenario (or kExitCannotWrite for a trace
+// directory that cannot be written), before any line is touched.
+void stand_start_from_environment();
 
 // Installs the stand once per process; later calls change nothing and return
 // the first result. Returns false when the stand cannot be built.

@@ -3,38 +3,40 @@
 #include <bcm2835.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "clock.h"
 #include "console_capture.h"
 #include "startup.h"
 
-TestStand::TestStand() { config.speed = 0.0; }
+TestStand::TestStand() { config.keep_trace = true; }
 
-TestStand& TestStand::number(uint8_t n) { return config.shield.number = n, *this; }
-TestStand& TestStand::edition(sim::Edition e) { return config.shield.edition = e, *this; }
-TestStand& TestStand::firmware(uint16_t v) { return config.shield.firmware = v, *this; }
+TestStand& TestStand::set(std::string_view key, std::string_view value) {
+  std::string error;
+  EXPECT_TRUE(sim::scenario_set(config.scenario, key, value, error)) << error;
+  return *this;
+}
+
+TestStand& TestStand::number(uint8_t n) { return set("number", std::to_string(n)); }
+TestStand& TestStand::edition(sim::Edition e) { return set("edition", sim::edition_name(e)); }
+TestStand& TestStand::firmware(uint16_t v) { return set("firmware", std::to_string(v)); }
 
 TestStand& TestStand::id(uint32_t w0, uint32_t w1, uint32_t w2) {
-  config.shield.id[0] = w0;
-  config.shield.id[1] = w1;
-  config.shield.id[2] = w2;
-  return *this;
+  char words[32];
+  std::snprintf(words, sizeof words, "%x,%x,%x", w0, w1, w2);
+  return set("id", words);
 }
 
 TestStand& TestStand::link_fault(sim::LinkFault fault, uint32_t count, uint8_t code) {
-  config.shield.link_fault = fault;
-  config.shield.link_fault_count = count;
-  config.shield.link_fault_code = code;
-  return *this;
+  return set("link.fault", sim::link_fault_name(fault))
+      .set("link.count", std::to_string(count))
+      .set("link.code", std::to_string(code));
 }
-
-TestStand& TestStand::mapping(sim::Mapping m) { return config.mapping = m, *this; }
-TestStand& TestStand::fail_thread_creation() { return config.fail_thread_creation = true, *this; }
 
 TestStand& TestStand::free_running(double speed) {
   double forced = test_speed();
-  config.speed = forced > 0 ? forced : speed;
+  config.scenario.run.speed = forced > 0 ? forced : speed;
   return *this;
 }
 
@@ -43,7 +45,7 @@ bool TestStand::start() {
     ADD_FAILURE() << "one stand per process: run the tests through ctest";
     return false;
   }
-  if (config.speed == 0.0) config.speed = test_speed();
+  if (config.scenario.run.speed == 0.0) config.scenario.run.speed = test_speed();
   sim::stand_start(config);
   return bcm2835_init() == 1;
 }

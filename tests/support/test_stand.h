@@ -1,9 +1,11 @@
-// A fresh simulated stand for one test: a builder for the shield and the
-// machine, and the stand program's start-up on it. CTest runs each test in
-// its own process; building a second stand in one process fails the test.
+// A fresh simulated stand for one test: a builder over the scenario's keys
+// (the same table a scenario file and the launcher use), and the stand
+// program's start-up on it. CTest runs each test in its own process; building
+// a second stand in one process fails the test.
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "stand.h"
 
@@ -11,19 +13,22 @@ class TestStand {
  public:
   TestStand();
 
+  // Any scenario key as a scenario file gives it: set("link.fault", "late").
+  // A key or value the stand would refuse fails the test.
+  TestStand& set(std::string_view key, std::string_view value);
+
+  // Shorthands for the keys most tests use.
   TestStand& number(uint8_t n);
   TestStand& edition(sim::Edition e);
   TestStand& firmware(uint16_t version);
   TestStand& id(uint32_t w0, uint32_t w1, uint32_t w2);
   TestStand& link_fault(sim::LinkFault fault, uint32_t count = 0, uint8_t code = 0);
-  TestStand& mapping(sim::Mapping m);
-  TestStand& fail_thread_creation();
   // Free-running clock: the speed from VELK_TEST_SPEED when set (the
   // ThreadSanitizer run sets it), else the given one.
   TestStand& free_running(double speed);
 
-  // Installs the stand and initialises the library. Returns false when the
-  // stand was already built in this process.
+  // Installs the stand (its trace kept in memory) and initialises the
+  // library. Returns false when the stand was already built in this process.
   bool start();
 
   // start(), then the stand program's own start-up: lines, reset pulse, SPI0,

@@ -1,0 +1,302 @@
+#include "scenario.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <type_traits>
+
+namespace sim {
+namespace {
+
+template <typename E>
+struct Named {
+  E value;
+  std::string_view name;
+};
+
+constexpr Named<Edition> kEditions[] = {{Edition::general, "general"}, {Edition::kordent, "kordent"}};
+
+constexpr Named<LinkFault> kLinkFaults[] = {
+    {LinkFault::none, "none"},       {LinkFault::silent, "silent"},
+    {LinkFault::garbled, "garbled"}, {LinkFault::wrong_code, "wrong-code"},
+    {LinkFault::late, "late"},       {LinkFault::wrong_address, "wrong-address"},
+    {LinkFault::dies, "dies"},
+};
+
+constexpr Named<Mapping> kMappings[] = {
+    {Mapping::full, "full"}, {Mapping::gpio_only, "gpio-only"}, {Mapping::none, "none"}};
+
+constexpr Named<bool> kThreadModes[] = {{false, "ok"}, {true, "fail"}};
+
+// The free-running stand keeps its timing from a tenth of real pace up to
+// fifty times it on a two-core machine; beyond that its threads cannot keep
+// up with stand time and answers go wrong, below it a session barely moves.
+constexpr double kMinSpeed = 0.1;
+constexpr double kMaxSpeed = 50.0;
+
+// Decimal digits only: no sign, no blanks, no base prefix; leading zeros are
+// fine ("011" is eleven), as everywhere on the stand.
+bool parse_decimal(std::string_view text, uint64_t max, uint64_t& out) {
+  if (text.empty() || text.size() > 20) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return ec == std::errc{} && end == text.data() + text.size() && out <= max;
+}
+
+bool parse_hex(std::string_view text, uint64_t max, uint64_t& out) {
+  if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);
+  if (text.empty() || text.size() > 16) return false;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out, 16);
+  return ec == std::errc{} && end == text.data() + text.size() && out <= max;
+}
+
+// A function code: decimal, or hexadecimal with 0x as on the wire dumps.
+bool parse_code(std::string_view text, uint64_t& out) {
+  return text.starts_with("0x") || text.starts_with("0X") ? parse_hex(text, 0xFF, out) : parse_decimal(text, 0xFF, out);
+}
+
+template <typename T>
+T& field(Scenario& s, T ShieldState::*f) {
+  return s.shield.*f;
+}
+template <typename T>
+T& field(Scenario& s, T RunSettings::*f) {
+  return s.run.*f;
+}
+template <typename T>
+const T& field(const Scenario& s, T ShieldState::*f) {
+  return s.shield.*f;
+}
+template <typename T>
+const T& field(const Scenario& s, T RunSettings::*f) {
+  return s.run.*f;
+}
+
+std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+template <auto Field, uint64_t Max>
+constexpr auto decimal_parse = [](Scenario& s, std::string_view text, std::string& why) {
+  uint64_t v = 0;
+  if (!parse_decimal(text, Max, v)) {
+    why = quoted(text) + " is not a decimal number in 0.." + std::to_string(Max);
+    return false;
+  }
+  using T = std::remove_reference_t<decltype(field(s, Field))>;
+  field(s, Field) = static_cast<T>(v);
+  return true;
+};
+
+template <auto Field>
+constexpr auto decimal_print = [](const Scenario& s) { return std::to_string(+field(s, Field)); };
+
+template <auto Field, const auto& Names>
+constexpr auto enum_parse = [](Scenario& s, std::string_view text, std::string& why) {
+  for (auto& n : Names)
+    if (n.name == text) return field(s, Field) = n.value, true;
+  why = quoted(text) + " is none of";
+  for (auto& n : Names) why += " " + std::string(n.name);
+  return false;
+};
+
+template <auto Field, const auto& Names>
+constexpr auto enum_print = [](const Scenario& s) {
+  for (auto& n : Names)
+    if (n.value == field(s, Field)) return std::string(n.name);
+  return std::string(Names[0].name);
+};
+
+bool parse_id(Scenario& s, std::string_view text, std::string& why) {
+  uint32_t words[3];
+  std::string_view rest = text;
+  for (int i = 0; i < 3; ++i) {
+    auto comma = rest.find(',');
+    auto word = rest.substr(0, comma);
+    uint64_t v = 0;
+    if ((i < 2) == (comma == std::string_view::npos) || !parse_hex(word, 0xFFFFFFFF, v)) {
+      why = quoted(text) + " is not three hexadecimal words W0,W1,W2 of up to 8 digits each";
+      return false;
+    }
+    words[i] = static_cast<uint32_t>(v);
+    rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+  }
+  std::copy(words, words + 3, s.shield.id);
+  return true;
+}
+
+std::string print_id(const Scenario& s) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%08x,%08x,%08x", s.shield.id[0], s.shield.id[1], s.shield.id[2]);
+  return text;
+}
+
+bool parse_link_code(Scenario& s, std::string_view text, std::string& why) {
+  uint64_t v = 0;
+  if (!parse_code(text, v)) {
+    why = quoted(text) + " is not a function code 0..255 or 0x00..0xff";
+    return false;
+  }
+  s.shield.link_fault_code = static_cast<uint8_t>(v);
+  return true;
+}
+
+std::string print_link_code(const Scenario& s) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02x", s.shield.link_fault_code);
+  return text;
+}
+
+bool parse_speed(Scenario& s, std::string_view text, std::string& why) {
+  // Plain decimal notation only: no sign, exponent, blanks, inf or nan.
+  auto dot = text.find('.');
+  auto whole = text.substr(0, dot);
+  auto fraction = dot == std::string_view::npos ? std::string_view("0") : text.substr(dot + 1);
+  uint64_t unused = 0;
+  bool plain = !whole.empty() && whole.size() <= 6 && !fraction.empty() && fraction.size() <= 6 &&
+               parse_decimal(whole, UINT64_MAX, unused) && parse_decimal(fraction, UINT64_MAX, unused);
+  double v = plain ? std::strtod(std::string(text).c_str(), nullptr) : -1.0;
+  if (!plain || (v != 0.0 && (v < kMinSpeed || v > kMaxSpeed))) {
+    why = quoted(text) + " is not 0 (as fast as possible) or a pace from 0.1 to 50";
+    return false;
+  }
+  s.run.speed = v;
+  return true;
+}
+
+std::string print_speed(const Scenario& s) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", s.run.speed);
+  return text;
+}
+
+bool parse_trace(Scenario& s, std::string_view text, std::string&) {
+  s.run.trace_dir = text;
+  return true;
+}
+
+std::string print_trace(const Scenario& s) { return s.run.trace_dir; }
+
+using S = ShieldState;
+using R = RunSettings;
+
+constexpr ScenarioKey kKeys[] = {
+    {"number", "0..255", "the shield's number, as its firmware keeps it", KeyScope::lasting,
+     decimal_parse<&S::number, 255>, decimal_print<&S::number>},
+    {"edition", "general|kordent", "the shield's edition: which nominal line values it gives", KeyScope::lasting,
+     enum_parse<&S::edition, kEditions>, enum_print<&S::edition, kEditions>},
+    {"firmware", "0..65535", "the version of the firmware in the shield's flash", KeyScope::lasting,
+     decimal_parse<&S::firmware, 65535>, decimal_print<&S::firmware>},
+    {"id", "W0,W1,W2", "the 96-bit unique identifier, three hexadecimal words", KeyScope::lasting, parse_id,
+     print_id},
+    {"link.fault", "none|silent|garbled|wrong-code|late|wrong-address|dies",
+     "a fault of the link's replies: no reply, a bad checksum, another code, answered late, another "
+     "address, falls silent",
+     KeyScope::lasting, enum_parse<&S::link_fault, kLinkFaults>, enum_print<&S::link_fault, kLinkFaults>},
+    {"link.count", "0..4294967295", "for late: receipts left unanswered; for dies: replies before silence",
+     KeyScope::lasting, decimal_parse<&S::link_fault_count, 0xFFFFFFFF>, decimal_print<&S::link_fault_count>},
+    {"link.code", "0..255|0x00..0xff", "the function code the link fault hits; 0 = every code", KeyScope::lasting,
+     parse_link_code, print_link_code},
+    {"speed", "0|0.1..50", "0 = as fast as possible, deterministic; else real pace times this", KeyScope::run,
+     parse_speed, print_speed},
+    {"trace", "DIR", "write each program's waveforms (NAME.vcd) and text log (NAME.log) into DIR",
+     KeyScope::run, parse_trace, print_trace},
+    {"mapping", "full|gpio-only|none",
+     "what the peripheral library can map: all, GPIO only (as without root), nothing (no /dev/mem)", KeyScope::run,
+     enum_parse<&R::mapping, kMappings>, enum_print<&R::mapping, kMappings>},
+    {"threads", "ok|fail", "fail: creating a thread fails", KeyScope::run, enum_parse<&R::fail_threads, kThreadModes>,
+     enum_print<&R::fail_threads, kThreadModes>},
+};
+
+}  // namespace
+
+std::span<const ScenarioKey> scenario_keys() { return kKeys; }
+
+const ScenarioKey* scenario_key(std::string_view name) {
+  for (auto& k : kKeys)
+    if (k.name == name) return &k;
+  return nullptr;
+}
+
+bool scenario_set(Scenario& s, std::string_view name, std::string_view text, std::string& error) {
+  const ScenarioKey* key = scenario_key(name);
+  if (!key) {
+    error = "unknown key " + quoted(name) + " (velk-stand --help lists the keys)";
+    return false;
+  }
+  std::string why;
+  if (key->parse(s, text, why)) return true;
+  error = std::string(name) + ": " + why;
+  return false;
+}
+
+std::string scenario_text(const Scenario& s) {
+  std::string out = "# the shield on the simulated stand (velk-stand --help lists the keys)\n";
+  for (auto& k : kKeys)
+    if (k.scope == KeyScope::lasting) out += std::string(k.name) + "=" + k.print(s) + "\n";
+  return out;
+}
+
+bool scenario_parse(std::string_view text, const std::string& where, Scenario& s, std::string& error) {
+  std::set<std::string_view> seen;
+  size_t number = 0;
+  while (!text.empty()) {
+    ++number;
+    auto eol = text.find('\n');
+    std::string_view line = text.substr(0, eol);
+    text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (line.empty() || line.starts_with('#')) continue;
+    auto fail = [&](const std::string& what) {
+      error = where + ", line " + std::to_string(number) + ": " + what;
+      return false;
+    };
+    auto eq = line.find('=');
+    if (eq == std::string_view::npos) return fail("expected key=value, found " + quoted(line));
+    auto name = line.substr(0, eq);
+    const ScenarioKey* key = scenario_key(name);
+    if (!key || key->scope != KeyScope::lasting)
+      return fail("unknown key " + quoted(name) + " (velk-stand --help lists the keys)");
+    if (!seen.insert(key->name).second) return fail(quoted(name) + " is given twice");
+    std::string why;
+    if (!scenario_set(s, name, line.substr(eq + 1), why)) return fail(why);
+  }
+  return true;
+}
+
+std::string scenario_env_name(std::string_view key) {
+  std::string name = "VELK_SIM_";
+  for (char c : key) name += c == '.' || c == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return name;
+}
+
+bool scenario_from_environment(Scenario& s, std::string& error) {
+  for (auto& k : kKeys) {
+    if (k.scope != KeyScope::run) continue;
+    std::string env = scenario_env_name(k.name);
+    const char* value = std::getenv(env.c_str());
+    if (!value) continue;
+    std::string why;
+    if (!k.parse(s, value, why)) {
+      error = env + ": " + why;
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string_view edition_name(Edition e) { return e == Edition::kordent ? "kordent" : "general"; }
+
+std::string_view link_fault_name(LinkFault f) {
+  for (auto& n : kLinkFaults)
+    if (n.value == f) return n.name;
+  return "none";
+}
+
+std::optional<LinkFault> link_fault_from_name(std::string_view name) {
+  for (auto& n : kLinkFaults)
+    if (n.name == name) return n.value;
+  return std::nullopt;
+}
+
+}  // namespace sim

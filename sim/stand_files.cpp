@@ -1,0 +1,134 @@
+#include "stand_files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace sim {
+namespace {
+
+std::string reason() { return std::strerror(errno); }
+
+// The file a path finally names: a link is followed, a missing file is itself.
+std::string target_of(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved)) return resolved;
+  return path;
+}
+
+struct Fd {
+  int fd;
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+bool write_all(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool read_all(int fd, std::string& text) {
+  char chunk[4096];
+  for (;;) {
+    ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    text.append(chunk, static_cast<size_t>(n));
+  }
+}
+
+}  // namespace
+
+StandFileLock::StandFileLock(const std::string& state_path, bool exclusive) {
+  std::string lock_path = target_of(state_path) + ".lock";
+  fd_ = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd_ < 0) return;
+  while (::flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0 && errno == EINTR) {
+  }
+}
+
+StandFileLock::~StandFileLock() {
+  if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+}
+
+bool scenario_load(const std::string& path, Scenario& s, bool& found, std::string& error) {
+  found = false;
+  struct stat link_info, info;
+  if (::lstat(path.c_str(), &link_info) != 0) {
+    if (errno == ENOENT) return true;
+    error = path + ": " + reason();
+    return false;
+  }
+  if (::stat(path.c_str(), &info) != 0) {
+    error = path + ": " + (errno == ENOENT ? std::string("a symbolic link to a missing file") : reason());
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    error = path + ": " + (S_ISDIR(info.st_mode) ? "a directory" : "not a regular file") + ", not a shield state";
+    return false;
+  }
+  Fd in{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  std::string text;
+  if (in.fd < 0 || !read_all(in.fd, text)) {
+    error = path + ": cannot be read: " + reason();
+    return false;
+  }
+  if (text.empty()) {
+    error = path + ": empty (a shield state holds key=value lines; remove the file for the default shield)";
+    return false;
+  }
+  found = true;
+  return scenario_parse(text, path, s, error);
+}
+
+bool file_replace(const std::string& path, const std::string& text, std::string& error) {
+  std::string target = target_of(path);
+  std::string temp = target + ".XXXXXX";
+  Fd out{::mkostemp(temp.data(), O_CLOEXEC)};
+  bool ok = out.fd >= 0 && ::fchmod(out.fd, 0644) == 0 && write_all(out.fd, text) && ::fsync(out.fd) == 0 &&
+            ::rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    error = "cannot write " + path + ": " + reason();
+    if (out.fd >= 0) ::unlink(temp.c_str());
+  }
+  return ok;
+}
+
+bool scenario_save(const std::string& path, const Scenario& s, std::string& error) {
+  return file_replace(path, scenario_text(s), error);
+}
+
+std::string stand_time_path(const std::string& state_path) {
+  auto slash = state_path.rfind('/');
+  return (slash == std::string::npos ? std::string() : state_path.substr(0, slash + 1)) + "stand.time";
+}
+
+uint64_t stand_time_load(const std::string& path) {
+  Fd in{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  std::string text;
+  if (in.fd < 0 || !read_all(in.fd, text)) return 0;
+  char* end = nullptr;
+  unsigned long long v = std::strtoull(text.c_str(), &end, 10);
+  return end != text.c_str() && (*end == '\n' || *end == '\0') ? v : 0;
+}
+
+void stand_time_save(const std::string& path, uint64_t time_us) {
+  std::string error;
+  file_replace(path, std::to_string(time_us) + "\n", error);  // a lost time only restarts the axis
+}
+
+}  // namespace sim

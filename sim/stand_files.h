@@ -1,0 +1,55 @@
+// The files through which every program on one simulated stand shares it: the
+// shield's lasting state (shield.state) and the stand time reached so far
+// (stand.time, beside it). Readers and writers take an advisory lock
+// (<state>.lock); a file is written whole to a fresh temporary name, synced and
+// renamed over the old one, so that no program ever reads half a file and a
+// program killed half-way leaves the previous state. A state file that is a
+// symbolic link stays one: the file it points at is replaced.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "scenario.h"
+
+namespace sim {
+
+// Exit statuses of a program whose stand cannot be set up (and of the launcher).
+inline constexpr int kExitUsage = 64;       // a bad option of the launcher
+inline constexpr int kExitNoProgram = 66;   // the program to start is missing
+inline constexpr int kExitCannotWrite = 73;  // the working or trace directory cannot be written
+inline constexpr int kExitBadScenario = 78;  // the scenario file or a VELK_SIM_ setting is unusable
+
+// Holds the stand's advisory lock while it lives (exclusive for writers). A
+// lock file that cannot be created (a read-only directory) leaves it unlocked:
+// a writer then fails on the state file itself and says so.
+class StandFileLock {
+ public:
+  StandFileLock(const std::string& state_path, bool exclusive);
+  ~StandFileLock();
+  StandFileLock(const StandFileLock&) = delete;
+  StandFileLock& operator=(const StandFileLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+// Reads the scenario file at `path` over `s`. A missing file leaves `s` as it
+// is and sets `found` false. A file that is not a regular file (a directory, a
+// dangling link), cannot be read, is empty or does not parse gives false with
+// `error` naming the file and the reason. Takes no lock (callers hold one).
+bool scenario_load(const std::string& path, Scenario& s, bool& found, std::string& error);
+
+// Writes the lasting keys of `s` to `path`, whole and atomically. Takes no lock.
+bool scenario_save(const std::string& path, const Scenario& s, std::string& error);
+
+// Writes `text` to `path` whole and atomically (through a link to its target).
+bool file_replace(const std::string& path, const std::string& text, std::string& error);
+
+// The stand time file beside a state file ("dir/shield.state" -> "dir/stand.time").
+std::string stand_time_path(const std::string& state_path);
+
+// The stand time recorded there, or 0 when there is none (or it is unreadable).
+uint64_t stand_time_load(const std::string& path);
+void stand_time_save(const std::string& path, uint64_t time_us);
+
+}  // namespace sim

@@ -1,0 +1,212 @@
+// velk-stand: prepares a simulated stand's working directory for a scenario
+// and starts a stand program in it, with the caller's terminal (or pipe)
+// attached. Its options come from the scenario's key table, so every key of a
+// scenario file is also an option and --help lists them all.
+#include <getopt.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "scenario.h"
+#include "stand_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace sim;
+
+struct Setting {
+  const ScenarioKey* key;
+  std::string value;
+};
+
+struct Request {
+  std::string dir = "./stand-run";
+  std::string program;
+  bool fresh = false;
+  std::vector<Setting> settings;
+  std::vector<std::string> args;
+};
+
+[[noreturn]] void fail(int status, const std::string& why) {
+  std::fprintf(stderr, "velk-stand: %s\n", why.c_str());
+  std::exit(status);
+}
+
+std::string option_name(std::string_view key) {
+  std::string name(key);
+  for (char& c : name)
+    if (c == '.') c = '-';
+  return name;
+}
+
+void usage(std::FILE* out) {
+  std::fprintf(out,
+               "Usage: velk-stand [options] [-- program arguments]\n\n"
+               "Starts a stand program on a simulated stand in a working directory that holds\n"
+               "the shield's lasting state (shield.state: one key=value line per key below).\n\n"
+               "Working directory and program:\n"
+               "  --dir DIR            working directory (default ./stand-run), created if missing\n"
+               "  --program PATH       program to start (default Velk_STM_Tool beside velk-stand)\n"
+               "  --fresh              start from the default shield and stand time 0\n"
+               "  --set KEY=VALUE      any key below, as a scenario file writes it\n"
+               "  -h, --help           this text\n");
+  for (auto scope : {KeyScope::lasting, KeyScope::run}) {
+    std::fprintf(out, scope == KeyScope::lasting
+                          ? "\nThe shield (written into DIR/shield.state over what is there; kept across runs):\n"
+                          : "\nThis run only (passed to the program as VELK_SIM_<KEY>):\n");
+    Scenario defaults;
+    for (auto& k : scenario_keys()) {
+      if (k.scope != scope) continue;
+      std::string fallback = k.print(defaults);
+      std::fprintf(out, "  --%s %.*s\n        %.*s (default %s)\n", option_name(k.name).c_str(),
+                   int(k.values.size()), k.values.data(), int(k.help.size()), k.help.data(),
+                   fallback.empty() ? "none" : fallback.c_str());
+    }
+  }
+  std::fprintf(out,
+               "\nExit status: that of the program; 64 a bad option, 66 no program to start,\n"
+               "73 a directory that cannot be written, 78 a scenario file that cannot be used.\n"
+               "Example: velk-stand --number 31 --link-fault late --link-count 2 --trace traces -- -harmonic\n");
+}
+
+std::string absolute(const std::string& path) {
+  std::error_code ec;
+  auto p = fs::absolute(path, ec);
+  return ec ? path : p.lexically_normal().string();
+}
+
+std::string program_beside_launcher() {
+  char self[PATH_MAX];
+  ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) return "Velk_STM_Tool";
+  self[n] = '\0';
+  return (fs::path(self).parent_path() / "Velk_STM_Tool").string();
+}
+
+void add_setting(Request& r, std::string_view name, const std::string& value, const std::string& shown_as) {
+  Scenario scratch;
+  std::string error;
+  if (!scenario_set(scratch, name, value, error)) fail(kExitUsage, shown_as + ": " + error.substr(error.find(": ") + 2));
+  r.settings.push_back({scenario_key(name), value});
+}
+
+Request parse_options(int argc, char** argv) {
+  enum { kDir = 1000, kProgram, kFresh, kSet, kFirstKey };
+  std::vector<std::string> names;
+  for (auto& k : scenario_keys()) names.push_back(option_name(k.name));
+  std::vector<option> options = {{"dir", required_argument, nullptr, kDir},
+                                 {"program", required_argument, nullptr, kProgram},
+                                 {"fresh", no_argument, nullptr, kFresh},
+                                 {"set", required_argument, nullptr, kSet},
+                                 {"help", no_argument, nullptr, 'h'}};
+  for (size_t i = 0; i < names.size(); ++i)
+    options.push_back({names[i].c_str(), required_argument, nullptr, kFirstKey + static_cast<int>(i)});
+  options.push_back({nullptr, 0, nullptr, 0});
+
+  Request r;
+  opterr = 0;
+  for (int c; (c = getopt_long(argc, argv, "+:h", options.data(), nullptr)) != -1;) {
+    std::string shown = argv[optind - 1];
+    switch (c) {
+      case 'h':
+        usage(stdout);
+        std::exit(0);
+      case ':':
+        fail(kExitUsage, shown + " needs a value (see --help)");
+      case '?':
+        fail(kExitUsage, "unknown option " + shown + " (see --help)");
+      case kDir:
+        r.dir = optarg;
+        break;
+      case kProgram:
+        r.program = absolute(optarg);
+        break;
+      case kFresh:
+        r.fresh = true;
+        break;
+      case kSet: {
+        std::string pair = optarg;
+        auto eq = pair.find('=');
+        if (eq == std::string::npos) fail(kExitUsage, "--set wants KEY=VALUE, not \"" + pair + "\"");
+        add_setting(r, pair.substr(0, eq), pair.substr(eq + 1), "--set " + pair.substr(0, eq));
+        break;
+      }
+      default:
+        add_setting(r, scenario_keys()[static_cast<size_t>(c - kFirstKey)].name, optarg,
+                    "--" + names[static_cast<size_t>(c - kFirstKey)]);
+    }
+  }
+  if (optind < argc && std::strcmp(argv[optind - 1], "--") != 0)
+    fail(kExitUsage, std::string("unexpected argument ") + argv[optind] + " (program arguments go after --)");
+  r.args.assign(argv + optind, argv + argc);
+  return r;
+}
+
+void make_directory(const std::string& dir, const char* what) {
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (ec || !fs::is_directory(dir)) fail(kExitCannotWrite, std::string("cannot use ") + dir + " as the " + what +
+                                                               ": " + (ec ? ec.message() : "not a directory"));
+  if (::access(dir.c_str(), W_OK) != 0)
+    fail(kExitCannotWrite, std::string("cannot use ") + dir + " as the " + what + ": " + std::strerror(errno));
+}
+
+// The shield's lasting state: the file (unless --fresh), then the options.
+// Left alone when nothing is to change, so the program judges it as it is.
+void prepare_state(const Request& r, const std::string& state_path) {
+  StandFileLock lock(state_path, true);
+  Scenario s;
+  bool found = false;
+  std::string error;
+  if (!r.fresh && !scenario_load(state_path, s, found, error)) fail(kExitBadScenario, error);
+  bool changed = r.fresh || !found;
+  for (auto& setting : r.settings) {
+    if (setting.key->scope != KeyScope::lasting) continue;
+    scenario_set(s, setting.key->name, setting.value, error);
+    changed = true;
+  }
+  if (changed && !scenario_save(state_path, s, error)) fail(kExitCannotWrite, error);
+  std::error_code ignored;  // no stand time yet is what --fresh wants
+  if (r.fresh) fs::remove(stand_time_path(state_path), ignored);
+}
+
+void pass_run_settings(const Request& r) {
+  for (auto& setting : r.settings) {
+    if (setting.key->scope != KeyScope::run) continue;
+    std::string value = setting.value;
+    if (setting.key->name == "trace") {
+      value = absolute(value);
+      make_directory(value, "trace directory");
+    }
+    ::setenv(scenario_env_name(setting.key->name).c_str(), value.c_str(), 1);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Request r = parse_options(argc, argv);
+  std::string program = r.program.empty() ? program_beside_launcher() : r.program;
+  if (::access(program.c_str(), X_OK) != 0) fail(kExitNoProgram, "no program at " + program + " (build it first)");
+
+  std::string dir = absolute(r.dir);
+  make_directory(dir, "working directory");
+  std::string state_path = dir + "/shield.state";
+  prepare_state(r, state_path);
+  pass_run_settings(r);
+  ::setenv("VELK_SIM_STATE", state_path.c_str(), 1);
+  if (::chdir(dir.c_str()) != 0) fail(kExitCannotWrite, "cannot enter " + dir + ": " + std::strerror(errno));
+
+  std::vector<char*> args = {program.data()};
+  for (auto& a : r.args) args.push_back(a.data());
+  args.push_back(nullptr);
+  ::execv(program.c_str(), args.data());
+  fail(kExitNoProgram, "cannot start " + program + ": " + std::strerror(errno));
+}
