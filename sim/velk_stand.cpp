@@ -91,10 +91,11 @@ std::string program_beside_launcher() {
 }
 
 void add_setting(Request& r, std::string_view name, const std::string& value, const std::string& shown_as) {
+  const ScenarioKey* key = scenario_key(name);
   Scenario scratch;
-  std::string error;
-  if (!scenario_set(scratch, name, value, error)) fail(kExitUsage, shown_as + ": " + error.substr(error.find(": ") + 2));
-  r.settings.push_back({scenario_key(name), value});
+  std::string why = "unknown key \"" + std::string(name) + "\"";
+  if (!key || !key->parse(scratch, value, why)) fail(kExitUsage, shown_as + ": " + why);
+  r.settings.push_back({key, value});
 }
 
 Request parse_options(int argc, char** argv) {

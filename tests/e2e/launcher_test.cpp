@@ -1,89 +1,133 @@
-// The launcher: it prepares a stand directory for a scenario, starts the stand
-// program there with the caller's input and output, and refuses bad options.
+// The launcher and the stand's working directory: a scenario reaches the
+// program, what cannot be used is refused with its name and reason, and the
+// programs of one stand share the shield and the stand time.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "program_run.h"
+#include "scenario.h"
 
 namespace {
 
-// The build the program under test comes from (<build>/bin/Velk_STM_Tool).
-std::string build_dir() { return std::filesystem::path(VELK_STM_TOOL_PATH).parent_path().parent_path(); }
-
-ProgramRun launch(const TempDir& dir, std::vector<std::string> args, const std::string& input) {
-  args.insert(args.begin(), {"/bin/bash", VELK_LAUNCHER_PATH});
-  return run_program(args, dir.path(), input, {{"VELK_BUILD_DIR", build_dir()}});
-}
-
 bool has(const std::string& text, const std::string& what) { return text.find(what) != std::string::npos; }
 
-TEST(LauncherE2e, StartsTheProgramOnTheScenarioAndWritesTheTrace) {
-  TempDir tmp;
-  std::string d = tmp.file("D");
-  auto run = launch(tmp, {"--dir", d, "--number", "31", "--trace", d + "/run.vcd"}, "1\nexit\n");
-  EXPECT_EQ(run.status, 1) << run.err;
-  EXPECT_TRUE(has(run.out, "Shield   : 31\n")) << run.out;
-  EXPECT_TRUE(has(read_file(d + "/shield.state"), "\nnumber=31\n"));
-  auto vcd = read_file(d + "/run.vcd");
-  EXPECT_TRUE(has(vcd, "$var wire 1 g14 RST $end")) << vcd.substr(0, 400);
-  EXPECT_TRUE(has(vcd, "\n0g14\n") && has(vcd, "\n1g14\n")) << "the reset pulse's edges";
-  EXPECT_TRUE(has(read_file(d + "/run.log"), "RST")) << "the text log sits beside the VCD";
+ProgramRun launch(const TempDir& dir, std::vector<std::string> args, const std::string& input = "exit\n") {
+  args.insert(args.begin(), VELK_LAUNCHER_PATH);
+  return run_program(args, dir.path(), input);
 }
 
-TEST(LauncherE2e, ARestartKeepsWhatTheProgramChangedAndFreshStartsFromTheDefaults) {
+TEST(Launcher, StartsTheProgramOnTheScenarioGivenByOptionsNamedAfterEveryKey) {
   TempDir tmp;
-  std::string d = tmp.file("D");
-  ASSERT_EQ(launch(tmp, {"--dir", d}, "3\n42\nexit\n").status, 1);
-
-  auto kept = launch(tmp, {"--dir", d, "--firmware", "326", "--", "-harmonic"}, "1\nexit\n");
-  EXPECT_TRUE(has(kept.out, "Запуск в режиме считывания гармоник.\n")) << "arguments after -- reach the program";
-  EXPECT_TRUE(has(kept.out, "Firmware : 326\nShield   : 42\n")) << kept.out;
-
-  auto fresh = launch(tmp, {"--dir", d, "--fresh", "--edition", "kordent"}, "1\nexit\n");
-  EXPECT_TRUE(has(fresh.out, "Firmware : 325\nShield   : 26\n")) << fresh.out;
-  EXPECT_TRUE(has(read_file(d + "/shield.state"), "\nedition=kordent\n"));
-}
-
-TEST(LauncherE2e, WritesTheShieldOptionsInTheStatesOwnFormat) {
-  TempDir tmp;
-  std::string d = tmp.file("D");
-  auto run = launch(tmp, {"--dir", d, "--id", "1,0xABC,0", "--link-fault", "late:2:0x18"}, "1\nexit\n");
-  EXPECT_EQ(run.status, 1) << run.err;
-  auto state = read_file(d + "/shield.state");
-  EXPECT_TRUE(has(state, "\nid=00000001,00000abc,00000000\n")) << state;
-  EXPECT_TRUE(has(state, "\nlink_fault=late\nlink_fault_code=24\nlink_fault_count=2\n")) << state;
-  EXPECT_TRUE(has(run.out, "Shield   : 26\n")) << "the program takes the file as written: " << run.out;
-}
-
-TEST(LauncherE2e, RefusesInvalidValuesWithStatus64BeforeStartingAnything) {
-  const std::vector<std::string> bad[] = {
-      {"--number", "256"},
-      {"--number", "x"},
-      {"--edition", "talvo"},
-      {"--firmware", "-1"},
-      {"--id", "1,2"},
-      {"--id", "1,2,xyz"},
-      {"--link-fault", "flaky"},
-      {"--link-fault", "late:x"},
-      {"--link-fault", "dies:1:0x100"},
-      {"--speed", "0"},
-      {"--speed", "fast"},
-      {"--bogus"},
-      {"--dir"},
-  };
-  for (auto& args : bad) {
-    TempDir tmp;
-    std::vector<std::string> all = {"--dir", tmp.file("D")};
-    all.insert(all.end(), args.begin(), args.end());
-    auto run = launch(tmp, all, "exit\n");
-    EXPECT_EQ(run.status, 64) << args[0];
-    EXPECT_TRUE(has(run.err, "velk-stand: ")) << args[0] << ": " << run.err;
-    EXPECT_EQ(run.out, "") << args[0];
-    EXPECT_FALSE(std::filesystem::exists(tmp.file("D"))) << args[0];
+  auto help = launch(tmp, {"--help"});
+  for (auto& key : sim::scenario_keys()) {
+    std::string option = "--" + std::string(key.name);
+    std::replace(option.begin(), option.end(), '.', '-');
+    EXPECT_TRUE(has(help.out, "\n  " + option + " ")) << option;
   }
+  auto run = launch(tmp, {"--dir", "D", "--number", "31", "--set", "link.code=0x18", "--trace", "T", "--", "-harmonic"},
+                    "1\nexit\n");
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_TRUE(has(run.out, "Запуск в режиме считывания гармоник.\n")) << "arguments after -- reach the program";
+  EXPECT_TRUE(has(run.out, "Shield   : 31\n")) << run.out;
+  EXPECT_TRUE(has(read_file(tmp.file("D/shield.state")), "\nnumber=31\n"));
+  EXPECT_TRUE(has(read_file(tmp.file("D/shield.state")), "\nlink.code=0x18\n"));
+  EXPECT_TRUE(has(read_file(tmp.file("T/Velk_STM_Tool.vcd")), " RST $end"));
+  EXPECT_TRUE(has(read_file(tmp.file("T/Velk_STM_Tool.log")), " RST "));
+
+  auto fresh = launch(tmp, {"--dir", "D", "--fresh"}, "1\nexit\n");
+  EXPECT_TRUE(has(fresh.out, "Shield   : 26\n")) << fresh.out;
+}
+
+TEST(Launcher, RefusesWhatItCannotUseWithItsOwnStatusAndWordsStartingNothing) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* state;  // written to D/shield.state first; "dir" makes it a directory
+    int status;
+    const char* says;
+  };
+  const Case cases[] = {
+      {{"--number", "256"}, nullptr, 64, "velk-stand: --number: \"256\" is not a decimal number in 0..255"},
+      {{"--set", "colour=red"}, nullptr, 64, "velk-stand: --set colour: unknown key \"colour\""},
+      {{"--bogus"}, nullptr, 64, "velk-stand: unknown option --bogus"},
+      {{"--speed"}, nullptr, 64, "velk-stand: --speed needs a value"},
+      {{"stray"}, nullptr, 64, "velk-stand: unexpected argument stray"},
+      {{"--program", "nothing-here"}, nullptr, 66, "velk-stand: no program at "},
+      {{}, "numbr=31\n", 78, "D/shield.state, line 1: unknown key \"numbr\""},
+      {{"--number", "5"}, "dir", 78, "D/shield.state: a directory, not a shield state"},
+      {{"--dir", "F"}, nullptr, 73, "F as the working directory"},
+      {{"--trace", "F"}, nullptr, 73, "F as the trace directory"},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.says);
+    TempDir tmp;
+    std::ofstream(tmp.file("F")) << "a file\n";
+    std::filesystem::create_directory(tmp.file("D"));
+    if (c.state && std::string(c.state) == "dir") std::filesystem::create_directory(tmp.file("D/shield.state"));
+    if (c.state && std::string(c.state) != "dir") std::ofstream(tmp.file("D/shield.state")) << c.state;
+    std::vector<std::string> args = {"--dir", "D"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    auto run = launch(tmp, args);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_TRUE(has(run.err, c.says)) << run.err;
+    EXPECT_EQ(run.out, "") << "the program must not have started";
+  }
+}
+
+TEST(StandProgram, StopsOnAScenarioItCannotUseWithItsOwnStatusBeforeTouchingALine) {
+  struct Case {
+    const char* state;
+    std::vector<std::pair<std::string, std::string>> env;
+    int status;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"number=31\ncolour=red\n", {}, 78, "shield.state, line 2: unknown key \"colour\""},
+      {"", {}, 78, "shield.state: empty"},
+      {nullptr, {{"VELK_SIM_SPEED", "fast"}}, 78, "VELK_SIM_SPEED: \"fast\" is not 0"},
+      {nullptr, {{"VELK_SIM_TRACE", "/nonexistent/traces"}}, 73, "cannot write the trace into /nonexistent/traces"},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.says);
+    TempDir dir;
+    if (c.state) std::ofstream(dir.file("shield.state")) << c.state;
+    auto run = run_program({VELK_STM_TOOL_PATH}, dir.path(), "exit\n", c.env);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_TRUE(has(run.err, c.says)) << run.err;
+    EXPECT_EQ(run.out, "Версия: v1.4.0\n\n");
+  }
+}
+
+// Two programs on one stand: a child started through the shell begins at its
+// parent's stand time and changes the shield; the parent's shield boots that
+// change at its next reset, its clock moves on to where the child ended, and
+// the next program starts there. Each writes its own trace.
+TEST(SharedStand, ProgramsSeeEachOthersShieldAndStandTime) {
+  TempDir dir;
+  std::filesystem::create_symlink(VELK_STAND_PROBE_PATH, dir.file("child"));
+  std::vector<std::pair<std::string, std::string>> env = {{"VELK_SIM_TRACE", dir.path()}};
+  auto run = run_program({VELK_STAND_PROBE_PATH, "reset", "read", "run", "./child reset number 42 wait 1000", "read",
+                          "reset", "read"},
+                         dir.path(), "", env);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "reset at 800.0 ms\n"
+            "number 26\nread at 1000.4 ms\n"
+            "reset at 1800.4 ms\n"
+            "number at 2000.9 ms\n"
+            "wait at 3000.9 ms\n"
+            "run at 3000.9 ms\n"
+            "number 26\nread at 3201.3 ms\n"
+            "reset at 4001.3 ms\n"
+            "number 42\nread at 4201.8 ms\n");
+  EXPECT_TRUE(has(read_file(dir.file("child.log")), "MOSI A1 14 2A"));
+  EXPECT_TRUE(has(read_file(dir.file("stand_probe.log")), "MOSI A1 02 EF"));
+  auto next = run_program({VELK_STAND_PROBE_PATH, "wait", "1"}, dir.path(), "");
+  EXPECT_EQ(next.out, "wait at 4202.8 ms\n");
 }
 
 }  // namespace
