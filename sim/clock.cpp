@@ -1,28 +1,45 @@
 #include "clock.h"
 
 #include <pthread.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 #include <vector>
+
+#include "thread_probe.h"
 
 namespace sim {
 namespace {
 
+using namespace std::chrono_literals;
+
+// A thread waiting for its turn looks at the turn holder once no turn has been
+// handed over for kPoll x kQuietPolls of wall time, and calls the run stuck when
+// the holder is blocked on a lock at kStuckLooks looks in a row (one look could
+// catch a lock taken for a moment).
+constexpr auto kPoll = 500ms;
+constexpr unsigned kQuietPolls = 4;
+constexpr unsigned kStuckLooks = 2;
+
 struct Participant {
-  unsigned order;
+  unsigned order;  // creation order, from 0
   StandTime wake;
+  pid_t tid = 0;  // known once the thread runs
 };
 
 struct ClockState {
-  StandTime now = 0;
-  StandTime base = 0;  // free-running: stand time at `start`
+  StandTime now = 0;  // free-running: the stand time at `start`
   double speed = 0.0;
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
   std::vector<Participant*> participants;  // in creation order
   Participant* current = nullptr;          // the thread whose turn it is
   unsigned next_order = 0;
+  uint64_t turns = 0;  // turns handed over: what a waiting thread sees as progress
   bool fail_threads = false;
 };
 
@@ -35,14 +52,66 @@ thread_local Participant* self = nullptr;
 
 bool free_running() { return state().speed > 0.0; }
 
-StandTime real_now() {
-  auto& s = state();
-  auto elapsed = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - s.start);
-  return s.base + static_cast<StandTime>(elapsed.count() * s.speed);
+[[noreturn]] void stop(const char* why) {
+  std::fputs(why, stderr);
+  std::fflush(nullptr);
+  std::abort();
 }
 
+// Turns go only to threads the clock saw created, and to the process's main
+// thread; any other would run beside the turn holder and break determinism.
+void check_thread() {
+  thread_local bool is_main = false;
+  if (self || is_main || free_running()) return;
+  if (gettid() != getpid())
+    stop(
+        "simulated stand: a thread that was not created with pthread_create (a std::thread, or a thread "
+        "started inside a library) uses the stand; the stand clock cannot give it turns. Create the "
+        "program's threads with pthread_create.\n");
+  is_main = true;
+}
+
+void print_participant(const Participant& p) {
+  bool main = p.tid == getpid();
+  std::fprintf(stderr, "thread %u%s: ", p.order + 1, main ? " (main)" : "");
+  if (&p == state().current)
+    std::fputs("holds the turn, blocked on a lock outside the stand\n", stderr);
+  else
+    std::fprintf(stderr, "waits for its turn, its delay ends at %llu.%03llu ms\n",
+                 static_cast<unsigned long long>(p.wake / 1000), static_cast<unsigned long long>(p.wake % 1000));
+}
+
+[[noreturn]] void report_stuck() {
+  std::fputs(
+      "simulated stand: the stand clock cannot move any more: the thread holding the turn waits for a "
+      "lock, every other thread waits for its turn\n",
+      stderr);
+  for (auto* p : state().participants) print_participant(*p);
+  stop("simulated stand: no lock may be held across bcm2835_delay\n");
+}
+
+bool holder_blocked_on_lock() {
+  auto* holder = state().current;
+  if (!holder || holder->tid == 0) return false;
+  return thread_blocked_in(holder->tid, stand_mutex().native_handle()) == Blocked::lock;
+}
+
+// Waits for the turn; the wall-clock timeout only serves to notice a run that
+// can no longer move (the healthy path never reaches it).
 void wait_turn(StandLock& lock) {
-  stand_turn().wait(lock, [] { return state().current == self; });
+  auto& s = state();
+  uint64_t seen = s.turns;
+  unsigned quiet = 0, stuck = 0;
+  while (s.current != self) {
+    if (stand_turn().wait_for(lock, kPoll) == std::cv_status::no_timeout) continue;
+    if (s.turns != seen) {
+      seen = s.turns;
+      quiet = stuck = 0;
+    } else if (++quiet >= kQuietPolls) {
+      stuck = holder_blocked_on_lock() ? stuck + 1 : 0;
+      if (stuck >= kStuckLooks) report_stuck();
+    }
+  }
 }
 
 // Hands the turn to the earliest wake-up; the clock jumps forward to it.
@@ -53,6 +122,7 @@ void pass_turn() {
     if (!next || p->wake < next->wake) next = p;  // strict: ties keep creation order
   s.current = next;
   if (next && next->wake > s.now) s.now = next->wake;
+  ++s.turns;
   stand_turn().notify_all();
 }
 
@@ -65,7 +135,9 @@ Participant* enrol() {
 
 void attach_locked(StandLock& lock) {
   if (self) return;
+  check_thread();
   self = enrol();
+  self->tid = gettid();
   if (!state().current)
     state().current = self;
   else
@@ -87,6 +159,14 @@ struct StartRecord {
   Participant* participant;
 };
 
+// Also run when the thread ends with pthread_exit: its turn must not die with it.
+struct LeaveAtEnd {
+  ~LeaveAtEnd() {
+    StandLock lock(stand_mutex());
+    leave_locked();
+  }
+};
+
 void* trampoline(void* raw) {
   auto* start = static_cast<StartRecord*>(raw);
   auto fn = start->fn;
@@ -95,20 +175,23 @@ void* trampoline(void* raw) {
   delete start;
   {
     StandLock lock(stand_mutex());
+    self->tid = gettid();
     wait_turn(lock);
   }
-  void* result = fn(arg);
-  StandLock lock(stand_mutex());
-  leave_locked();
-  return result;
+  LeaveAtEnd leave;
+  return fn(arg);
 }
 
 }  // namespace
 
-void clock_set_speed(double speed) {
+bool clock_set_speed(double speed) {
+  if (speed != 0.0 && !(speed >= kMinSpeed && speed <= kMaxSpeed)) return false;  // NaN fails both
   StandLock lock(stand_mutex());
-  state().speed = speed < 0.0 ? 0.0 : speed;
-  state().start = std::chrono::steady_clock::now();
+  auto& s = state();
+  s.now = clock_now_locked(lock);
+  s.speed = speed;
+  s.start = std::chrono::steady_clock::now();
+  return true;
 }
 
 double clock_speed() {
@@ -118,22 +201,25 @@ double clock_speed() {
 
 void clock_start_at(StandTime t) {
   StandLock lock(stand_mutex());
-  state().now = t;
-  state().base = t;
+  auto& s = state();
+  s.now = std::max(clock_now_locked(lock), t);
+  s.start = std::chrono::steady_clock::now();
 }
 
 void clock_catch_up(StandTime t) {
   StandLock lock(stand_mutex());
-  auto& s = state();
-  if (free_running()) {
-    auto now = real_now();
-    if (t > now) s.base += t - now;
-  } else if (t > s.now) {
-    s.now = t;
-  }
+  if (!free_running()) attach_locked(lock);
+  auto now = clock_now_locked(lock);
+  if (now < t) state().now += t - now;
 }
 
-StandTime clock_now_locked(const StandLock&) { return free_running() ? real_now() : state().now; }
+StandTime clock_now_locked(const StandLock&) {
+  check_thread();
+  auto& s = state();
+  if (!free_running()) return s.now;
+  auto elapsed = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - s.start);
+  return s.now + static_cast<StandTime>(elapsed.count() * s.speed);
+}
 
 StandTime clock_now() {
   StandLock lock(stand_mutex());

@@ -1,0 +1,44 @@
+// Telling a thread blocked on a lock from one waiting for input or a child:
+// the stand clock calls a run stuck on the first kind only.
+#include "thread_probe.h"
+
+#include <gtest/gtest.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <string>
+
+namespace {
+
+std::string call(long nr, const void* first_argument) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%ld 0x%jx 0x80 0x2 0x0 0x0 0x0 0x7ffd 0x7f3a\n", nr,
+                static_cast<uintmax_t>(reinterpret_cast<uintptr_t>(first_argument)));
+  return text;
+}
+
+TEST(ThreadProbe, OnlyAFutexWaitOnAnotherWordThanTheStandsIsALock) {
+  int stand_word = 0, program_word = 0;
+  const struct {
+    std::string line;
+    sim::Blocked expected;
+  } cases[] = {
+      {call(SYS_futex, &program_word), sim::Blocked::lock},
+      {call(SYS_futex, &stand_word), sim::Blocked::other},
+      {call(SYS_read, &program_word), sim::Blocked::other},
+      {call(SYS_wait4, &program_word), sim::Blocked::other},
+      {"-1 0x7ffd 0x7f3a\n", sim::Blocked::other},
+      {"running\n", sim::Blocked::other},
+      {"", sim::Blocked::unknown},
+      {std::to_string(SYS_futex), sim::Blocked::unknown},
+  };
+  for (auto& c : cases) EXPECT_EQ(sim::blocked_in_syscall_line(c.line, &stand_word), c.expected) << c.line;
+}
+
+TEST(ThreadProbe, ReadsTheThreadsOwnRecordAndNeverGuessesWhenItCannot) {
+  EXPECT_EQ(sim::thread_blocked_in(gettid(), nullptr), sim::Blocked::other);  // it is reading, not locking
+  EXPECT_EQ(sim::thread_blocked_in(0, nullptr), sim::Blocked::unknown);
+}
+
+}  // namespace
