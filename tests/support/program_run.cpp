@@ -20,7 +20,7 @@ std::string temp_file(const std::string& dir, const char* name, const std::strin
 }  // namespace
 
 ProgramRun run_program(const std::vector<std::string>& argv, const std::string& dir, const std::string& input,
-                       const std::vector<std::pair<std::string, std::string>>& env, int timeout_s) {
+                       const Env& env, int timeout_s) {
   TempDir io;
   std::string in_path = temp_file(io.path(), "stdin", input);
   std::string out_path = io.file("stdout"), err_path = io.file("stderr");
@@ -62,4 +62,16 @@ std::string read_file(const std::string& path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+// Only these two know how a run is asked for its trace and where it goes.
+ProgramRun run_stand(const TempDir& dir, const std::string& input, std::vector<std::string> args, Env env) {
+  args.insert(args.begin(), VELK_STM_TOOL_PATH);
+  env.emplace_back("VELK_SIM_LOG", dir.file("run.log"));
+  return run_program(args, dir.path(), input, env);
+}
+
+std::optional<std::string> stand_trace(const TempDir& dir) {
+  if (!std::filesystem::exists(dir.file("run.log"))) return std::nullopt;
+  return read_file(dir.file("run.log"));
 }

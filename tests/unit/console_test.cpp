@@ -13,62 +13,42 @@
 
 namespace {
 
-std::string next_word() {
-  char read[_ANSWER_SIZE];
-  console_readWord(read);
-  return read;
+// A word is kept up to the room given and counted whole; the rest of it is
+// skipped, never taken as the next answer. Blank space before a word is skipped.
+TEST(ConsoleAnswers, AWordIsOneAnswerCutToTheRoomGivenAndCountedWhole) {
+  feed_stdin("abcdefghijk 1234567\n\n  \t\n x 00000042 0123456789012345678901234567890123\n");
+  std::string words;
+  for (size_t size : {_ANSWER_SIZE, _ANSWER_SIZE, _ANSWER_SIZE, _ANSWER_SIZE, size_t{32}}) {
+    char read[32];
+    size_t length = console_readWord(read, size);
+    words += std::string(read) + "/" + std::to_string(length) + " ";
+  }
+  EXPECT_EQ(words, "abcdefg/11 1234567/7 x/1 0000004/8 0123456789012345678901234567890/34 ");
 }
 
-TEST(ConsoleAnswers, ALongWordIsOneAnswerKeepingItsFirstSevenCharactersAndSkippingTheRest) {
-  feed_stdin("abcdefghijk 1234567\nx");
-  EXPECT_EQ(next_word(), "abcdefg");
-  EXPECT_EQ(next_word(), "1234567");
-  EXPECT_EQ(next_word(), "x");
-}
-
-// Were the tail of the long word a second answer, "yes" would be taken as yes.
-TEST(ConsoleAnswers, TheTailOfALongWordIsNeverTakenAsTheNextAnswer) {
-  feed_stdin("abcdefgyes\nn\n");
-  StdoutCapture out;
-  EXPECT_EQ(warning_question_yn("q "), 0);
-  EXPECT_EQ(out.text(), "\nWarning: q \n\nWarning: q \n");
-}
-
-TEST(ConsoleAnswers, SkipsBlankLinesAndSpacesBeforeAnAnswer) {
-  feed_stdin("\n\n  \t\n y\n");
-  EXPECT_EQ(next_word(), "y");
-}
-
+// Also after an answer that was not accepted, or one already taken: a prompt
+// never acts on an answer left in its place from before.
 TEST(ConsoleAnswers, EndOfInputAtAnyPromptEndsTheProgramWithTheInputClosedStatus) {
   const std::function<void()> prompts[] = {
-      [] { warning_stlinkon(); },     [] { warning_SelectTypeShield(); },         [] { warning_question_yn("q "); },
-      [] { warning_continue("q "); }, [] { warning_continue_break_repeat("q"); },
+      [] { warning_stlinkon(); },
+      [] { warning_SelectTypeShield(); },
+      [] { warning_question_yn("q "); },
+      [] { warning_continue("q "); },
+      [] { warning_continue_break_repeat("q"); },
+      [] {
+        if (warning_question_yn("q ") == 1) warning_question_yn("q ");
+      },
   };
-  for (size_t i = 0; i < std::size(prompts); ++i) {
-    SCOPED_TRACE(testing::Message() << "prompt " << i);
-    // An unaccepted answer first, then only blank space before the end.
+  for (auto& prompt : prompts) {
     EXPECT_EXIT(
         {
-          feed_stdin("x\n  \n");
+          feed_stdin(&prompt == &prompts[5] ? "y\n" : "x\n  \n");
           stdout_to_stderr();
-          prompts[i]();
+          prompt();
           std::exit(99);
         },
-        testing::ExitedWithCode(EXIT_INPUT_CLOSED), "Ошибка: ввод оператора закрыт");
+        testing::ExitedWithCode(EXIT_INPUT_CLOSED), "\nОшибка: ввод оператора закрыт, работа программы завершена.\n$");
   }
-}
-
-// A second call of the same prompt may find the first answer, "y", still in
-// its buffer's place on the stack; it must not act on it.
-TEST(ConsoleAnswers, AnAnswerIsNeverReusedOnceInputHasEnded) {
-  EXPECT_EXIT(
-      {
-        feed_stdin("y\n");
-        stdout_to_stderr();
-        if (warning_question_yn("q ") == 1) warning_question_yn("q ");
-        std::exit(99);
-      },
-      testing::ExitedWithCode(EXIT_INPUT_CLOSED), "ввод оператора закрыт");
 }
 
 }  // namespace
