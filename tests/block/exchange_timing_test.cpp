@@ -71,15 +71,4 @@ TEST(ExchangeTiming, EachSendTypeTreatsItsReplyAsItSays) {
             "02 02 FF 02 02 02 E2");
 }
 
-TEST(ExchangeTiming, AMissingReplyLeavesTheSignalRecordsUnchanged) {
-  TestStand().link_fault(sim::LinkFault::silent, 0, _FUNC_DI).start_program();
-  stend_signal.Ek = PIN_HIGH;
-  stend_signal.Line = 1234;
-  auto signals = [] { return link_records().substr(link_records().find(" | in")); };
-  const auto before = signals();
-  stand_ReadSignalShield_DI();
-  bcm2835_delay(1500);
-  EXPECT_EQ(signals(), before);
-}
-
 }  // namespace

@@ -95,10 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
                                stand_ReadSignalShield_AI();
                              },
                              _FUNCTIONREAD_LINKFAILED, "0 2 255", "02 E4 E4 E4 E4 E4",
-                             "code 255 | fw 325 no 12 | id 0 0 0 answered 000 | in 00000 line 0"},
-                    Exchange{"number_written", [] { return TestStand().number(5); },
-                             [] { SPI_command_ShieldWrite(42); }, _FUNC_SHIELDWRITE, "0 20", "14",
-                             "code 20 | fw 0 no 0 | id 0 0 0 answered 000 | in 00000 line 0"}),
+                             "code 255 | fw 325 no 12 | id 0 0 0 answered 000 | in 00000 line 0"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 // The limit marks the link but does not stop the resending: five more
@@ -110,13 +107,6 @@ TEST(LinkExchange, UnansweredRequestsKeepGoingOutAndEveryFifthMissMarksTheLink) 
   menuSt.functionRead = 0;
   ASSERT_TRUE(wait_for_reply_code(_FUNCTIONREAD_LINKFAILED, 6 * kCycleMs));
   EXPECT_EQ(requests_on_bus(), "02 02 02 02 02 02 02 02 02 02");
-}
-
-TEST(LinkExchange, ANumberWrittenIsKeptByTheShield) {
-  TestStand().number(5).start_program();
-  SPI_command_ShieldWrite(42);
-  ASSERT_TRUE(wait_for_reply_code(_FUNC_SHIELDWRITE, 2 * kCycleMs));
-  EXPECT_EQ(sim::shield_state().number, 42);
 }
 
 }  // namespace

@@ -68,49 +68,35 @@ TEST(ShieldIdentityE2e, ANewNumberIsWrittenOnlyWhenTypedWholeAndIsReadBackByTheN
   EXPECT_NE(run_stand(dir, "1\nexit\n").out.find("Shield   : 42\n"), std::string::npos);
 }
 
+// Input ending at a question, a machine that does not map the peripherals or
+// cannot start the link's thread: each has its message and its own status.
+// Unable to map anything, the library says why and no line and no bus is touched.
 TEST(StandFailuresE2e, TheProgramStopsWithItsOwnStatusWhenItCannotWork) {
   struct Case {
     Env env;
-    const char* input;
     int status;
     std::string out;
-    const char* err;
-    const char* trace;  // nullptr: none expected to be checked
   };
   const Case cases[] = {
       {{},
-       "",
        4,
-       kVersion + kMenu.substr(0, kMenu.size() - 1) + "\nОшибка: ввод оператора закрыт, работа программы завершена.\n",
-       "",
-       nullptr},
+       kVersion + kMenu.substr(0, kMenu.size() - 1) + "\nОшибка: ввод оператора закрыт, работа программы завершена.\n"},
       {{{"VELK_SIM_MAPPING", "none"}},
-       "exit\n",
        2,
-       kVersion + "Ошибка: нет доступа к периферии Raspberry Pi (требуются права root).\n",
-       "bcm2835_init: Unable to open /dev/gpiomem",
-       ""},
+       kVersion + "Ошибка: нет доступа к периферии Raspberry Pi (требуются права root).\n"},
       {{{"VELK_SIM_MAPPING", "gpio-only"}},
-       "exit\n",
        2,
-       kVersion + "Ошибка: нет доступа к контроллеру SPI (требуются права root).\n",
-       "",
-       nullptr},
-      {{{"VELK_SIM_THREADS", "fail"}},
-       "exit\n",
-       3,
-       kVersion + "Ошибка: не удалось запустить поток обмена с шилдом.\n",
-       "",
-       nullptr},
+       kVersion + "Ошибка: нет доступа к контроллеру SPI (требуются права root).\n"},
+      {{{"VELK_SIM_THREADS", "fail"}}, 3, kVersion + "Ошибка: не удалось запустить поток обмена с шилдом.\n"},
   };
   for (const Case& c : cases) {
     TempDir dir;
-    auto run = run_stand(dir, c.input, {}, c.env);
-    EXPECT_EQ(run.status, c.status) << c.out;
+    auto run = run_stand(dir, "", {}, c.env);
+    EXPECT_EQ(run.status, c.status);
     EXPECT_EQ(run.out, c.out);
-    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
-    if (c.trace) {
-      EXPECT_EQ(stand_trace(dir), c.trace) << "no line and no bus may be touched";
+    if (&c == &cases[1]) {
+      EXPECT_NE(run.err.find("bcm2835_init: Unable to open /dev/gpiomem"), std::string::npos) << run.err;
+      EXPECT_EQ(stand_trace(dir), "");
     }
   }
 }

@@ -19,13 +19,6 @@ std::string hex(uint8_t b) {
 
 }  // namespace
 
-std::vector<sim::SpiWindow> requests_sent(uint8_t function) {
-  std::vector<sim::SpiWindow> out;
-  for (auto& w : sim::trace_windows())
-    if (w.mosi.size() == 8 && w.mosi[0] == _SPI_ADDRESS && w.mosi[1] == function) out.push_back(w);
-  return out;
-}
-
 std::string requests_on_bus() {
   std::string out;
   for (auto& w : sim::trace_windows())

@@ -3,12 +3,8 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "trace.h"
-
-// Windows in which the stand sent a request with this function code.
-std::vector<sim::SpiWindow> requests_sent(uint8_t function);
 
 // The function codes of every request sent so far, in order: "02 18 18".
 std::string requests_on_bus();
