@@ -28,9 +28,11 @@ TEST(Crc16, IsModbusPlacedHighByteFirst) {
     EXPECT_EQ(f, expected);
     EXPECT_EQ(ModRTU_CRC_True(f.data(), 8), 1);
   }
-  uint8_t two[2] = {0x12, 0x34};
+  uint8_t two[2] = {0x12, 0x34}, three[3] = {'1', 0, 0};
   ModRTU_CRC_Wrap(two, 2);
   EXPECT_EQ(two[0] << 8 | two[1], 0x1234) << "two bytes leave no room for a payload";
+  ModRTU_CRC_Wrap(three, 3);
+  EXPECT_EQ(three[1] << 8 | three[2], ModRTU_CRC(three, 1)) << "one byte of payload";
 }
 
 // A garbled bit anywhere, and checksum bytes in the wrong order, are noticed;
