@@ -3,6 +3,7 @@
 #include <bcm2835.h>
 
 #include "gpio.h"
+#include "link_codes.h"
 #include "records.h"
 #include "spi.h"
 

@@ -20,9 +20,6 @@ inline constexpr uint8_t _BIT_BR = 0;
 inline constexpr uint8_t _BIT_IMIT = 1;
 inline constexpr uint8_t _BIT_OD = 2;
 
-inline constexpr uint8_t _FUNC_DI = 0xE2;
-inline constexpr uint8_t _FUNC_AI = 0xE4;
-
 void stand_ReadSignalShield_DI();
 void stand_ReadSignalShield_AI();
 

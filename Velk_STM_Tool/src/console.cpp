@@ -1,5 +1,6 @@
 #include "console.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +13,7 @@ bool is_space(int c) { return std::isspace(static_cast<unsigned char>(c)) != 0; 
 
 }  // namespace
 
-void console_readWord(char (&read)[_ANSWER_SIZE]) {
+size_t console_readWord(char* read, size_t size) {
   std::fflush(stdout);  // the question is on screen before the program waits
   int c = std::getchar();
   while (c != EOF && is_space(c)) c = std::getchar();
@@ -20,8 +21,9 @@ void console_readWord(char (&read)[_ANSWER_SIZE]) {
     std::printf("\nОшибка: ввод оператора закрыт, работа программы завершена.\n");
     std::exit(EXIT_INPUT_CLOSED);
   }
-  size_t n = 0;
-  for (; c != EOF && !is_space(c); c = std::getchar())
-    if (n < _ANSWER_SIZE - 1) read[n++] = static_cast<char>(c);
-  read[n] = '\0';
+  size_t length = 0;
+  for (; c != EOF && !is_space(c); c = std::getchar(), ++length)
+    if (length < size - 1) read[length] = static_cast<char>(c);
+  read[std::min(length, size - 1)] = '\0';
+  return length;
 }

@@ -6,7 +6,10 @@
 // Room for 7 characters of an answer and the terminator.
 inline constexpr size_t _ANSWER_SIZE = 8;
 
-// Reads the next word into `read`. A longer word keeps its first 7 characters
-// and the rest of it is skipped, so it counts as one answer. When standard
-// input has ended, says so and ends the program (it never acts on a stale answer).
-void console_readWord(char (&read)[_ANSWER_SIZE]);
+// Reads the next word, keeps its first `size` - 1 characters in `read` and
+// returns the length of the whole word; the rest of a longer word is skipped,
+// so it counts as one answer. When standard input has ended, says so and ends
+// the program (it never acts on a stale answer).
+size_t console_readWord(char* read, size_t size);
+
+inline void console_readWord(char (&read)[_ANSWER_SIZE]) { console_readWord(read, _ANSWER_SIZE); }

@@ -4,8 +4,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "console.h"
+#include "link_codes.h"
 #include "records.h"
 #include "spi.h"
 
@@ -15,7 +17,7 @@ constexpr unsigned kShieldReadWaitMs = 1000;
 constexpr unsigned kIdReadWaitMs = 300;
 constexpr unsigned kShieldWriteWaitMs = 2000;
 constexpr unsigned kPollMs = 10;
-constexpr uint8_t kReplyShieldWrite = 0x14;
+constexpr size_t kNumberEntrySize = 32;  // a longer word is no shield number
 
 void read_identifier() {
   SPI_command_IdRead_1();
@@ -30,13 +32,14 @@ void read_identifier() {
     bcm2835_delay(kPollMs);
 }
 
-// A shield number typed by the operator: digits with an optional sign, nothing else.
-bool parse_number(const char* text, long& value) {
-  char* end = nullptr;
+// The operator's entry as a number, when the whole word is one: decimal
+// digits, perhaps after a sign; leading zeros are fine.
+std::optional<long> parse_number(const char* text) {
   const char* digits = (*text == '+' || *text == '-') ? text + 1 : text;
-  if (*digits < '0' || *digits > '9') return false;
-  value = std::strtol(text, &end, 10);
-  return *end == '\0';
+  if (*digits == '\0') return std::nullopt;
+  for (const char* c = digits; *c; ++c)
+    if (*c < '0' || *c > '9') return std::nullopt;
+  return std::strtol(text, nullptr, 10);  // beyond long it saturates: still out of range
 }
 
 }  // namespace
@@ -64,22 +67,23 @@ void menu_block_ChangeShield() {
     return;
   }
   std::printf("Новый номер shield:\n");
-  char read[_ANSWER_SIZE];
-  console_readWord(read);
-  long number = 0;
-  if (!parse_number(read, number)) {
+  char read[kNumberEntrySize];
+  auto number = console_readWord(read, sizeof read) < sizeof read ? parse_number(read) : std::nullopt;
+  if (!number) {
     std::printf("ERROR: Номер шилда должен быть числом.\n");
     return;
   }
-  if (number < _SHIELD_NUMBER_MIN || number > _SHIELD_NUMBER_MAX) {
+  if (*number < _SHIELD_NUMBER_MIN || *number > _SHIELD_NUMBER_MAX) {
     std::printf("ERROR: Такого шилда не существует.\n");
     return;
   }
-  auto newShield = static_cast<uint8_t>(number);
+  auto newShield = static_cast<uint8_t>(*number);
   SPI_command_ShieldWrite(newShield);
   bcm2835_delay(kShieldWriteWaitMs);
-  if (menuSt.functionRead == kReplyShieldWrite) {
-    menuSt.functionRead = 0;
+  // Cleared only while it still holds the acknowledgement: a link failure mark
+  // the exchange thread sets meanwhile must stay for the next pass to see.
+  uint8_t acknowledged = _FUNC_SHIELDWRITE;
+  if (menuSt.functionRead.compare_exchange_strong(acknowledged, 0)) {
     std::printf("Номер шилда изменен!\n");
   } else {
     std::printf("ERROR: Проблема записи шилда.\n");

@@ -8,6 +8,7 @@
 #include "exit_codes.h"
 #include "gpio.h"
 #include "identity.h"
+#include "link_codes.h"
 #include "prompts.h"
 #include "records.h"
 

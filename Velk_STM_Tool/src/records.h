@@ -15,12 +15,10 @@ inline bool menu_flag(menu_flag_bits bit) { return (menu_flag_settings >> bit) &
 
 struct menu_st {
   uint8_t point;
-  std::atomic<uint8_t> functionRead;  // reply code; 255 marks a failed link
+  std::atomic<uint8_t> functionRead;  // reply code (link_codes.h)
   uint8_t functionSend;
 };
 extern menu_st menuSt;
-
-inline constexpr uint8_t _FUNCTIONREAD_LINKFAILED = 255;
 
 struct spi_st {
   uint16_t speedRead;

@@ -7,6 +7,7 @@
 #include "Buffer.h"
 #include "bcm2835_ext.h"
 #include "exit_codes.h"
+#include "link_codes.h"
 #include "records.h"
 
 pthread_t spiPthread;

@@ -6,8 +6,7 @@
 #include <cstdint>
 
 inline constexpr unsigned _SPI_CYCLETIMEPAUSE = 100;  // ms at the end of every cycle
-inline constexpr uint8_t _SPI_ADDRESS = 0xA1;
-inline constexpr uint16_t _SPI_SPEEDREAD = 100;  // ms before each of the two reads
+inline constexpr uint16_t _SPI_SPEEDREAD = 100;       // ms before each of the two reads
 inline constexpr uint8_t _SPI_MAXREPEAT = 5;
 inline constexpr unsigned _SPI_SETTLE_MS = 200;
 

@@ -4,17 +4,11 @@
 #include "Buffer.h"
 #include "CRC16.h"
 #include "Stand.h"
+#include "link_codes.h"
 #include "records.h"
 #include "spi.h"
 
 namespace {
-
-constexpr uint8_t _FUNC_SHIELDREAD = 0x02;
-constexpr uint8_t _FUNC_SHIELDWRITE = 0x14;
-constexpr uint8_t _FUNC_IDREAD_1 = 0x18;
-constexpr uint8_t _FUNC_IDREAD_2 = 0x19;
-constexpr uint8_t _FUNC_IDREAD_3 = 0x1A;
-constexpr uint8_t _FUNC_PLEASEREPEAT = 0xFF;
 
 // Bad checksums over the whole run; every maxRepeat-th marks the link failed.
 uint8_t SPI_mumbRepeat = 0;

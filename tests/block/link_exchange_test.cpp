@@ -4,7 +4,11 @@
 #include <bcm2835.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "Stand.h"
+#include "gpio.h"
+#include "link_codes.h"
 #include "link_probe.h"
 #include "records.h"
 #include "spi.h"
@@ -12,124 +16,97 @@
 
 namespace {
 
-constexpr uint8_t kShieldRead = 0x02;
 constexpr unsigned kCycleMs = 310;  // a cycle with a request, with room for the transfers
 
-void start_link(TestStand stand) { stand.start_program(); }
+struct Exchange {
+  const char* name;
+  std::function<TestStand()> stand;
+  std::function<void()> requests;
+  int until;          // the reply code that ends the exchange
+  const char* codes;  // the reply codes seen meanwhile
+  const char* sent;
+  const char* records;
+};
 
-TEST(LinkExchange, DecodesTheShieldParametersAndIdentifierFromItsReplies) {
-  start_link(TestStand().firmware(322).number(27).id(0x01000002, 0xDEADBEEF, 0x0));
+class LinkExchange : public testing::TestWithParam<Exchange> {};
+
+TEST_P(LinkExchange, EndsWithTheRecordsTheRepliesCarry) {
+  GetParam().stand().start_program();
+  GetParam().requests();
+  EXPECT_EQ(watch_reply_codes(12 * kCycleMs, GetParam().until), GetParam().codes);
+  EXPECT_EQ(requests_on_bus(), GetParam().sent);
+  EXPECT_EQ(link_records(), GetParam().records);
+}
+
+void read_everything() {
   SPI_command_ShieldRead();
   SPI_command_IdRead_1();
   SPI_command_IdRead_2();
   SPI_command_IdRead_3();
-  ASSERT_TRUE(wait_for_reply_code(0x1A, 5 * kCycleMs));
-  EXPECT_EQ(shieldSt.firmware, 322);
-  EXPECT_EQ(shieldSt.shield, 27);
-  EXPECT_EQ(shieldSt.id[0], 0x01000002u);
-  EXPECT_EQ(shieldSt.id[1], 0xDEADBEEFu);
-  EXPECT_EQ(shieldSt.id[2], 0u);
-  EXPECT_TRUE(shieldSt.idAnswered[2]);
 }
 
-TEST(LinkExchange, DecodesInputsAndLineValueAsTheStandDrivesThem) {
-  start_link(TestStand().edition(sim::Edition::kordent));
-  bcm2835_gpio_write(24, HIGH);  // line relay on, IMIT source on
-  bcm2835_gpio_write(22, HIGH);
-  bcm2835_gpio_write(2, LOW);  // Ek asserted, S0 and S1 released, door asserted
-  bcm2835_gpio_write(3, HIGH);
-  bcm2835_gpio_write(4, HIGH);
-  bcm2835_gpio_write(27, LOW);
+// The stand asserts Ek and the door, releases S0 and S1, and puts the IMIT
+// source on the line; the start-mode line, held LOW since reset, asserts EkS.
+void inputs_and_line() {
+  for (auto [pin, level] : {std::pair<uint8_t, uint8_t>{PIN_LN_BR, HIGH},
+                            {PIN_LN_IMIT, HIGH},
+                            {PIN_EK_OUT, LOW},
+                            {PIN_SEL0_OUT, HIGH},
+                            {PIN_SEL1_OUT, HIGH},
+                            {PIN_DOORDETECTOR_OUT, LOW}})
+    bcm2835_gpio_write(pin, level);
   stand_ReadSignalShield_DI();
-  ASSERT_TRUE(wait_for_reply_code(_FUNC_DI, 2 * kCycleMs));
-  EXPECT_EQ(stend_signal.Ek, PIN_HIGH);
-  EXPECT_EQ(stend_signal.S0, PIN_LOW);
-  EXPECT_EQ(stend_signal.S1, PIN_LOW);
-  EXPECT_EQ(stend_signal.EkS, PIN_HIGH);  // the start-mode line is held LOW after reset
-  EXPECT_EQ(stend_signal.DoorDetector, PIN_HIGH);
   stand_ReadSignalShield_AI();
-  ASSERT_TRUE(wait_for_reply_code(_FUNC_AI, 2 * kCycleMs));
-  EXPECT_EQ(stend_signal.Line, 2100);
 }
 
-// A reply with another code and no reply at all are both rejections: the
-// request keeps going out, and every fifth rejection in a row marks the link.
-class RejectedReplies : public testing::TestWithParam<sim::LinkFault> {};
+INSTANTIATE_TEST_SUITE_P(
+    Faults, LinkExchange,
+    testing::Values(Exchange{"parameters_and_identifier",
+                             [] { return TestStand().firmware(322).number(27).id(0x01000002, 0xDEADBEEF, 0x0); },
+                             read_everything, _FUNC_IDREAD_3, "0 2 24 25 26", "02 18 19 1A",
+                             "code 26 | fw 322 no 27 | id 1000002 deadbeef 0 answered 111 | in 00000 line 0"},
+                    Exchange{"inputs_and_line", [] { return TestStand().edition(sim::Edition::kordent); },
+                             inputs_and_line, _FUNC_AI, "0 226 228", "E2 E4",
+                             "code 228 | fw 0 no 0 | id 0 0 0 answered 000 | in 10011 line 2100"},
+                    // Another code and no reply at all are both rejections: the request
+                    // goes out again, and the fifth rejection in a row marks the link.
+                    Exchange{"wrong_code", [] { return TestStand().link_fault(sim::LinkFault::wrong_code); },
+                             SPI_command_ShieldRead, _FUNCTIONREAD_LINKFAILED, "0 255", "02 02 02 02 02",
+                             "code 255 | fw 0 no 0 | id 0 0 0 answered 000 | in 00000 line 0"},
+                    // The count of rejections starts again with every accepted reply.
+                    Exchange{"late", [] { return TestStand().number(9).link_fault(sim::LinkFault::late, 4); },
+                             [] {
+                               SPI_command_ShieldRead();
+                               wait_for_reply_code(_FUNC_SHIELDREAD, 6 * kCycleMs);
+                               SPI_command_IdRead_1();
+                             },
+                             _FUNC_IDREAD_1, "2 24", "02 02 02 02 02 18 18 18 18 18",
+                             "code 24 | fw 325 no 9 | id 32001f 0 0 answered 100 | in 00000 line 0"},
+                    // Bad checksums ask again, but the fifth marks the link and asks no more.
+                    Exchange{"garbled", [] { return TestStand().link_fault(sim::LinkFault::garbled); },
+                             SPI_command_ShieldRead, _FUNCTIONREAD_LINKFAILED, "0 255", "02 02 02 02 02",
+                             "code 255 | fw 0 no 0 | id 0 0 0 answered 000 | in 00000 line 0"},
+                    Exchange{"wrong_address", [] { return TestStand().link_fault(sim::LinkFault::wrong_address); },
+                             SPI_command_ShieldRead, _FUNC_SHIELDREAD, "0", "02",
+                             "code 0 | fw 0 no 0 | id 0 0 0 answered 000 | in 00000 line 0"},
+                    Exchange{"dies", [] { return TestStand().number(12).link_fault(sim::LinkFault::dies, 1); },
+                             [] {
+                               SPI_command_ShieldRead();
+                               stand_ReadSignalShield_AI();
+                             },
+                             _FUNCTIONREAD_LINKFAILED, "0 2 255", "02 E4 E4 E4 E4 E4",
+                             "code 255 | fw 325 no 12 | id 0 0 0 answered 000 | in 00000 line 0"}),
+    [](const auto& p) { return std::string(p.param.name); });
 
-TEST_P(RejectedReplies, AreResentAndEveryFifthMarksTheLinkFailed) {
-  start_link(TestStand().link_fault(GetParam()));
+// The limit marks the link but does not stop the resending: five more
+// rejections mark it again.
+TEST(LinkExchange, UnansweredRequestsKeepGoingOutAndEveryFifthMissMarksTheLink) {
+  TestStand().link_fault(sim::LinkFault::silent).start_program();
   SPI_command_ShieldRead();
   ASSERT_TRUE(wait_for_reply_code(_FUNCTIONREAD_LINKFAILED, 6 * kCycleMs));
-  EXPECT_EQ(requests_sent(kShieldRead).size(), 5u);
   menuSt.functionRead = 0;
   ASSERT_TRUE(wait_for_reply_code(_FUNCTIONREAD_LINKFAILED, 6 * kCycleMs));
-  EXPECT_EQ(requests_sent(kShieldRead).size(), 10u);
-  EXPECT_EQ(shieldSt.firmware, 0);
-  EXPECT_EQ(shieldSt.shield, 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Faults, RejectedReplies, testing::Values(sim::LinkFault::wrong_code, sim::LinkFault::silent),
-                         [](const testing::TestParamInfo<sim::LinkFault>& p) {
-                           return p.param == sim::LinkFault::silent ? std::string("no_reply")
-                                                                    : std::string("wrong_code");
-                         });
-
-TEST(LinkExchange, AReplyAnsweredOnlyAfterTwoTriesIsTakenAndClearsTheFailureCount) {
-  start_link(TestStand().number(9).link_fault(sim::LinkFault::late, 2));
-  SPI_command_ShieldRead();
-  ASSERT_TRUE(wait_for_reply_code(kShieldRead, 4 * kCycleMs));
-  EXPECT_EQ(requests_sent(kShieldRead).size(), 3u);
-  EXPECT_EQ(shieldSt.shield, 9);
-  // Four more misses after the accepted reply do not reach the limit of five.
-  SPI_command_ShieldRead();  // answered after two tries again
-  SPI_command_IdRead_1();    // answered after two tries
-  ASSERT_TRUE(wait_for_reply_code(0x18, 8 * kCycleMs));
-  bcm2835_delay(2 * kCycleMs);
-  EXPECT_NE(menuSt.functionRead, _FUNCTIONREAD_LINKFAILED);
-}
-
-TEST(LinkExchange, EveryFifthBadChecksumOfTheRunMarksTheLinkInsteadOfAskingAgain) {
-  start_link(TestStand().link_fault(sim::LinkFault::garbled));
-  SPI_command_ShieldRead();
-  ASSERT_TRUE(wait_for_reply_code(_FUNCTIONREAD_LINKFAILED, 6 * kCycleMs));
-  bcm2835_delay(3 * kCycleMs);
-  EXPECT_EQ(requests_sent(kShieldRead).size(), 5u) << "four resends, none after the fifth bad checksum";
-  EXPECT_EQ(shieldSt.firmware, 0);
-}
-
-TEST(LinkExchange, AReplyFromAnotherAddressIsIgnoredWithoutResendOrFailure) {
-  start_link(TestStand().link_fault(sim::LinkFault::wrong_address));
-  SPI_command_ShieldRead();
-  bcm2835_delay(4 * kCycleMs);
-  EXPECT_EQ(requests_sent(kShieldRead).size(), 1u);
-  EXPECT_EQ(menuSt.functionRead, 0);
-  EXPECT_EQ(shieldSt.firmware, 0);
-}
-
-TEST(LinkExchange, ARepeatRequestsReplyIsQueuedWhateverItHolds) {
-  // A silent shield: the please-repeat reply is all zero; it still reaches the
-  // parser, whose bad-checksum count asks for it again until the fifth.
-  start_link(TestStand().link_fault(sim::LinkFault::silent));
-  SPI_command_PleaseRepeat();
-  ASSERT_TRUE(wait_for_reply_code(_FUNCTIONREAD_LINKFAILED, 6 * kCycleMs));
-  EXPECT_EQ(requests_sent(0xFF).size(), 5u);
-}
-
-TEST(LinkExchange, ALinkThatDiesMidwayLeavesTheRecordsAndMarksTheFailure) {
-  start_link(TestStand().number(12).link_fault(sim::LinkFault::dies, 1));
-  SPI_command_ShieldRead();
-  ASSERT_TRUE(wait_for_reply_code(kShieldRead, 2 * kCycleMs));
-  stand_ReadSignalShield_AI();
-  ASSERT_TRUE(wait_for_reply_code(_FUNCTIONREAD_LINKFAILED, 6 * kCycleMs));
-  EXPECT_EQ(shieldSt.shield, 12);
-  EXPECT_EQ(stend_signal.Line, 0);
-}
-
-TEST(LinkExchange, ANumberWrittenToTheShieldIsAcknowledgedAndKept) {
-  start_link(TestStand().number(5));
-  SPI_command_ShieldWrite(42);
-  ASSERT_TRUE(wait_for_reply_code(0x14, 2 * kCycleMs));
-  EXPECT_EQ(sim::shield_state().number, 42);
+  EXPECT_EQ(requests_on_bus(), "02 02 02 02 02 02 02 02 02 02");
 }
 
 }  // namespace

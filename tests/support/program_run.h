@@ -1,9 +1,12 @@
 // Running a built program as the operator would: in a working directory, with
 // answers on standard input, standard output and the exit status kept.
 #pragma once
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+using Env = std::vector<std::pair<std::string, std::string>>;
 
 struct ProgramRun {
   int status = -1;  // exit status, or 128 + signal
@@ -15,7 +18,7 @@ struct ProgramRun {
 // environment variables, feeding `input` and then closing standard input.
 // Killed after `timeout_s` seconds (status 128 + SIGKILL).
 ProgramRun run_program(const std::vector<std::string>& argv, const std::string& dir, const std::string& input,
-                       const std::vector<std::pair<std::string, std::string>>& env = {}, int timeout_s = 30);
+                       const Env& env = {}, int timeout_s = 30);
 
 // A new empty directory under /tmp, removed by the destructor.
 class TempDir {
@@ -32,3 +35,10 @@ class TempDir {
 };
 
 std::string read_file(const std::string& path);
+
+// The stand program with `args`, run in `dir` (where the shield's state lives)
+// with its trace written there as well.
+ProgramRun run_stand(const TempDir& dir, const std::string& input, std::vector<std::string> args = {}, Env env = {});
+
+// The text trace of the last run_stand in `dir`, or nullopt when none was written.
+std::optional<std::string> stand_trace(const TempDir& dir);

@@ -2,140 +2,138 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
+#include "console.h"
 #include "console_capture.h"
+#include "exit_codes.h"
 #include "exit_output.h"
 #include "records.h"
 
 namespace {
 
+const char* const kMessage = "Желаете повторить испытания? y/n \n";
+const char* const kFailure = "Ошибка реле REL0";
+const std::string kFlash = "\nПрошивать дамп памяти у каждого шилда? (y/n):\n";
+const std::string kFlashOn = "Шилд будет прошиваться каждый раз при повторе испытаний\n\n";
+const std::string kFlashOff = "Прошивка шилда отключена\n\n";
+const std::string kEditions = "\nВведите номер шилда:\n1: Общий;\n2: Kordent Edition;\n";
+const std::string kWarning = std::string("\nWarning: ") + kMessage;
+const std::string kChoice =
+    std::string("\nWarning: ") + kFailure + "\nВведите 1,2 или 3:\n1 - Повторить\n2 - Продолжить\n3 - Прервать\n";
+
 std::string times(int n, const std::string& text) {
   std::string out;
-  for (int i = 0; i < n; ++i) out += text;
+  while (n-- > 0) out += text;
   return out;
 }
 
-const std::string kFlashQuestion = "\nПрошивать дамп памяти у каждого шилда? (y/n):\n";
-const std::string kEditionList = "\nВведите номер шилда:\n1: Общий;\n2: Kordent Edition;\n";
-const std::string kChoiceList = "Введите 1,2 или 3:\n1 - Повторить\n2 - Продолжить\n3 - Прервать\n";
-const char* const kMessage = "Желаете повторить испытания? y/n \n";
-
-// Cyrillic answers are never taken, not even "н" (the y key in the Russian
-// layout) or "у", which looks like y.
-TEST(FlashQuestion, SetsOrClearsTheFlashBitOnTheFirstLatinYOrNAndAsksAgainOtherwise) {
-  struct Case {
-    const char* answers;
-    uint8_t flags_before, flags_after;
-    int questions;
-    const char* verdict;
-  };
-  const char* yes = "Шилд будет прошиваться каждый раз при повторе испытаний\n";
-  const char* no = "Прошивка шилда отключена\n";
-  const Case cases[] = {
-      {"y\n", 0b00, 0b01, 1, yes},          {"Yes\n", 0b10, 0b11, 1, yes},  // the harmonic bit is left alone
-      {"N\n", 0b11, 0b10, 1, no},           {"nope\n", 0b01, 0b00, 1, no},
-      {"н\nу\nд\nY\n", 0b00, 0b01, 4, yes}, {"x\n?\nn\n", 0b01, 0b00, 3, no},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.answers);
-    feed_stdin(c.answers);
-    menu_flag_settings = c.flags_before;
-    StdoutCapture out;
+// Each asks its prompt and says what the answer left behind.
+std::function<std::string()> flash(uint8_t flags_before) {
+  return [=] {
+    menu_flag_settings = flags_before;
     warning_stlinkon();
-    EXPECT_EQ(menu_flag_settings, c.flags_after);
-    EXPECT_EQ(out.text(), times(c.questions, kFlashQuestion) + c.verdict + "\n");
-  }
+    return "flags " + std::to_string(menu_flag_settings);
+  };
 }
+std::string edition() {
+  shieldSt.type = static_cast<typeShield>(9);
+  warning_SelectTypeShield();
+  return "type " + std::to_string(shieldSt.type) + " adc " + std::to_string(stand_ADC.BR) + " " +
+         std::to_string(stand_ADC.IMIT) + " " + std::to_string(stand_ADC.OD);
+}
+std::string yes_no() { return "answer " + std::to_string(warning_question_yn(kMessage)); }
+std::string go_on() { return warning_continue(kMessage), "went on"; }
+std::string choice() { return "choice " + std::to_string(warning_continue_break_repeat(kFailure)); }
 
-TEST(EditionQuestion, SetsTheEditionAndItsNominalAdcValuesAndShowsTheListAgainOtherwise) {
+// Only the first character counts, and only a Latin one: Cyrillic "н" (the y
+// key in the Russian layout), "у" and "д" are never taken.
+TEST(Prompts, AcceptOnlyTheirAnswersByTheFirstCharacterAndAskAgainOtherwise) {
   struct Case {
     const char* answers;
-    typeShield type;
-    uint16_t br, imit, od;
-    int lists;
-    const char* verdict;
+    std::function<std::string()> ask;
+    std::string shown, outcome;
   };
   const Case cases[] = {
-      {"1\n", TYPESHIELD_TALVO, 2600, 1850, 2500, 1, "Выбран общий\n"},
-      {"2\n", TYPESGIELD_KORDENT, 2600, 2100, 2350, 1, "Выбран Kordent Edition\n"},
-      {"21\n", TYPESGIELD_KORDENT, 2600, 2100, 2350, 1, "Выбран Kordent Edition\n"},
-      {"3\n1\n", TYPESHIELD_TALVO, 2600, 1850, 2500, 2, "Выбран общий\n"},
-      {"д\n0\ny\n2\n", TYPESGIELD_KORDENT, 2600, 2100, 2350, 4, "Выбран Kordent Edition\n"},
+      {"y\n", flash(0b00), kFlash + kFlashOn, "flags 1"},
+      {"Yes\n", flash(0b10), kFlash + kFlashOn, "flags 3"},  // the harmonic bit is left alone
+      {"N\n", flash(0b11), kFlash + kFlashOff, "flags 2"},
+      {"н\nу\nx\nnope\n", flash(0b01), times(4, kFlash) + kFlashOff, "flags 0"},
+      {"1\n", edition, kEditions + "Выбран общий\n\n", "type 0 adc 2600 1850 2500"},
+      {"21\n", edition, kEditions + "Выбран Kordent Edition\n\n", "type 1 adc 2600 2100 2350"},
+      {"3\nд\n0\ny\n2\n", edition, times(5, kEditions) + "Выбран Kordent Edition\n\n", "type 1 adc 2600 2100 2350"},
+      {"y\n", yes_no, kWarning + "\n", "answer 1"},
+      {"н\n1\nNo\n", yes_no, times(3, kWarning + "\n"), "answer 0"},
+      {"у\nq\nYES\n", yes_no, times(3, kWarning + "\n"), "answer 1"},
+      {"д\nq\nY\n", go_on, times(3, kWarning) + "\n", "went on"},
+      {"1\n", choice, kChoice + "\n", "choice 1"},
+      {"2\n", choice, kChoice + "\n", "choice 2"},
+      {"12\n", choice, kChoice + "\n", "choice 1"},
+      {"д\ny\n0\n2\n", choice, times(4, kChoice) + "\n", "choice 2"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.answers);
     feed_stdin(c.answers);
-    shieldSt.type = c.type == TYPESHIELD_TALVO ? TYPESGIELD_KORDENT : TYPESHIELD_TALVO;
-    stand_ADC = {};
     StdoutCapture out;
-    warning_SelectTypeShield();
-    EXPECT_EQ(shieldSt.type, c.type);
-    EXPECT_EQ(stand_ADC.BR, c.br);
-    EXPECT_EQ(stand_ADC.IMIT, c.imit);
-    EXPECT_EQ(stand_ADC.OD, c.od);
-    EXPECT_EQ(out.text(), times(c.lists, kEditionList) + c.verdict + "\n");
+    EXPECT_EQ(c.ask(), c.outcome) << c.answers;
+    EXPECT_EQ(out.text(), c.shown) << c.answers;
   }
 }
 
-TEST(YesNoQuestion, ReturnsTheAnswerAndPrintsAnEmptyLineAfterEveryAnswerAcceptedOrNot) {
-  struct Case {
-    const char* answers;
-    uint8_t result;
-    int questions;
+// No to going on and 3 to the choice end the program at once, printing nothing more.
+TEST(Prompts, NoToGoingOnAndAbortEndTheProgramWithStatusZero) {
+  const std::function<void()> enders[] = {
+      [] { feed_stdin("q\nnein\n"), go_on(); },
+      [] { feed_stdin("3\n"), choice(); },
   };
-  const Case cases[] = {{"y\n", 1, 1}, {"No\n", 0, 1}, {"н\n1\nYES\n", 1, 3}, {"у\nn\n", 0, 2}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.answers);
-    feed_stdin(c.answers);
-    StdoutCapture out;
-    EXPECT_EQ(warning_question_yn(kMessage), c.result);
-    EXPECT_EQ(out.text(), times(c.questions, std::string("\nWarning: ") + kMessage + "\n"));
+  const char* last_words[] = {"\nWarning: Желаете повторить испытания\\? y/n \n$", "3 - Прервать\n\n$"};
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EXIT(
+        {
+          stdout_to_stderr();
+          enders[i]();
+          std::exit(99);
+        },
+        testing::ExitedWithCode(0), last_words[i]);
   }
 }
 
-TEST(ContinueQuestion, ReturnsOnYesWithAnEmptyLineOnlyAfterTheYes) {
-  feed_stdin("д\nq\ny\n");
-  StdoutCapture out;
-  warning_continue(kMessage);
-  EXPECT_EQ(out.text(), times(3, std::string("\nWarning: ") + kMessage) + "\n");
+// A word is kept up to the room given and counted whole; the rest of it is
+// skipped, never taken as the next answer. Blank space before a word is skipped.
+TEST(ConsoleAnswers, AWordIsOneAnswerCutToTheRoomGivenAndCountedWhole) {
+  feed_stdin("abcdefghijk 1234567\n\n  \t\n x 00000042 0123456789012345678901234567890123\n");
+  std::string words;
+  for (size_t size : {_ANSWER_SIZE, _ANSWER_SIZE, _ANSWER_SIZE, _ANSWER_SIZE, size_t{32}}) {
+    char read[32];
+    size_t length = console_readWord(read, size);
+    words += std::string(read) + "/" + std::to_string(length) + " ";
+  }
+  EXPECT_EQ(words, "abcdefg/11 1234567/7 x/1 0000004/8 0123456789012345678901234567890/34 ");
 }
 
-TEST(ContinueQuestion, EndsTheProgramWithStatusZeroOnNoPrintingNothingMore) {
-  EXPECT_EXIT(
-      {
-        feed_stdin("n\n");
-        stdout_to_stderr();
-        warning_continue(kMessage);
+// Also after an answer that was not accepted, or one already taken: a prompt
+// never acts on an answer left in its place from before.
+TEST(ConsoleAnswers, EndOfInputAtAnyPromptEndsTheProgramWithTheInputClosedStatus) {
+  const std::function<void()> prompts[] = {
+      [] { warning_stlinkon(); },
+      [] { warning_SelectTypeShield(); },
+      [] { warning_question_yn("q "); },
+      [] { warning_continue("q "); },
+      [] { warning_continue_break_repeat("q"); },
+      [] {
+        if (warning_question_yn("q ") == 1) warning_question_yn("q ");
       },
-      testing::ExitedWithCode(0), "^\nWarning: Желаете повторить испытания\\? y/n \n$");
-}
-
-TEST(RepeatContinueAbortChoice, ReturnsOneOrTwoAfterAnEmptyLineAndShowsMessageAndListAgainOtherwise) {
-  struct Case {
-    const char* answers;
-    uint8_t result;
-    int lists;
   };
-  const Case cases[] = {{"1\n", 1, 1}, {"2\n", 2, 1}, {"12\n", 1, 1}, {"д\ny\n0\n2\n", 2, 4}};
-  const std::string shown = "\nWarning: Ошибка реле REL0\n" + kChoiceList;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.answers);
-    feed_stdin(c.answers);
-    StdoutCapture out;
-    EXPECT_EQ(warning_continue_break_repeat("Ошибка реле REL0"), c.result);
-    EXPECT_EQ(out.text(), times(c.lists, shown) + "\n");
+  for (auto& prompt : prompts) {
+    EXPECT_EXIT(
+        {
+          feed_stdin(&prompt == &prompts[5] ? "y\n" : "x\n  \n");
+          stdout_to_stderr();
+          prompt();
+          std::exit(99);
+        },
+        testing::ExitedWithCode(EXIT_INPUT_CLOSED), "\nОшибка: ввод оператора закрыт, работа программы завершена.\n$");
   }
-}
-
-TEST(RepeatContinueAbortChoice, EndsTheProgramWithStatusZeroOnThree) {
-  EXPECT_EXIT(
-      {
-        feed_stdin("3\n");
-        stdout_to_stderr();
-        warning_continue_break_repeat("Ошибка реле REL0");
-      },
-      testing::ExitedWithCode(0), "3 - Прервать\n\n$");
 }
 
 }  // namespace
