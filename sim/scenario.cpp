@@ -6,6 +6,8 @@
 #include <set>
 #include <type_traits>
 
+#include "clock.h"
+
 namespace sim {
 namespace {
 
@@ -28,12 +30,6 @@ constexpr Named<Mapping> kMappings[] = {
     {Mapping::full, "full"}, {Mapping::gpio_only, "gpio-only"}, {Mapping::none, "none"}};
 
 constexpr Named<bool> kThreadModes[] = {{false, "ok"}, {true, "fail"}};
-
-// The free-running stand keeps its timing from a tenth of real pace up to
-// fifty times it on a two-core machine; beyond that its threads cannot keep
-// up with stand time and answers go wrong, below it a session barely moves.
-constexpr double kMinSpeed = 0.1;
-constexpr double kMaxSpeed = 50.0;
 
 // Decimal digits only: no sign, no blanks, no base prefix; leading zeros are
 // fine ("011" is eleven), as everywhere on the stand.

@@ -75,10 +75,10 @@ void stand_start_from_environment() {
 
 bool stand_start(const StandConfig& c) {
   if (started) return true;
+  auto& run = c.scenario.run;
+  if (!clock_set_speed(run.speed)) return false;  // the scenario's reader keeps it in range
   started = true;
   config() = c;
-  auto& run = c.scenario.run;
-  clock_set_speed(run.speed);
   clock_fail_thread_creation(run.fail_threads);
   if (!c.state_path.empty()) {
     time_path = stand_time_path(c.state_path);

@@ -46,7 +46,7 @@ bool TestStand::start() {
     return false;
   }
   if (config.scenario.run.speed == 0.0) config.scenario.run.speed = test_speed();
-  sim::stand_start(config);
+  EXPECT_TRUE(sim::stand_start(config)) << "speed " << config.scenario.run.speed;
   return bcm2835_init() == 1;
 }
 
