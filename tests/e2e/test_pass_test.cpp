@@ -59,7 +59,7 @@ TEST(TestPassE2e, AShieldThatCannotBeTestedEndsTheRun) {
            "Невозможно проверить шилд, проверти STLINK и микроконтроллер или замените Dump.bin\n"},
       // The parameters and the first identifier word are answered, then the
       // link falls silent: that pass ends, the next one stops before reading.
-      {"link_fault=dies\nlink_fault_count=2\n", "2\nn\n1\ny\ny\n",
+      {"link.fault=dies\nlink.count=2\n", "2\nn\n1\ny\ny\n",
        "Параметры шилда\n---------------\nFirmware : 325\nShield   : 26\nShield ID: 32001f00\n\n" + kAgain +
            "\nОшибка! Проблема передачи по SPI.\n"},
   };
