@@ -87,7 +87,6 @@ TEST(StandProgram, StopsOnAScenarioItCannotUseWithItsOwnStatusBeforeTouchingALin
   };
   const Case cases[] = {
       {"number=31\ncolour=red\n", {}, 78, "shield.state, line 2: unknown key \"colour\""},
-      {"", {}, 78, "shield.state: empty"},
       {nullptr, {{"VELK_SIM_SPEED", "fast"}}, 78, "VELK_SIM_SPEED: \"fast\" is not 0"},
       {nullptr, {{"VELK_SIM_TRACE", "/nonexistent/traces"}}, 73, "cannot write the trace into /nonexistent/traces"},
   };
