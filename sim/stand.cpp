@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -21,14 +22,6 @@ bool started = false;
 std::string env(const char* name, const char* fallback = "") {
   const char* v = std::getenv(name);
   return v ? v : fallback;
-}
-
-void write_traces_at_exit() {
-  auto& c = config();
-  if (!c.vcd_path.empty() && !trace_write_vcd(c.vcd_path))
-    std::fprintf(stderr, "simulated stand: cannot write %s\n", c.vcd_path.c_str());
-  if (!c.log_path.empty() && !trace_write_log(c.log_path))
-    std::fprintf(stderr, "simulated stand: cannot write %s\n", c.log_path.c_str());
 }
 
 }  // namespace
@@ -62,8 +55,13 @@ bool stand_start(const StandConfig& c) {
   clock_set_speed(c.speed);
   clock_fail_thread_creation(c.fail_thread_creation);
   shield_install(c.shield, c.state_path);
-  if (!c.vcd_path.empty() || !c.log_path.empty()) std::atexit(write_traces_at_exit);
-  return true;
+  auto trace = c.vcd_path.empty() ? c.log_path : c.vcd_path;
+  if (trace.empty()) return true;
+  auto path = std::filesystem::path(trace);
+  std::string error;
+  if (trace_open(path.parent_path().string(), path.stem().string(), error)) return true;
+  std::fprintf(stderr, "simulated stand: no trace: %s\n", error.c_str());
+  return false;
 }
 
 bool stand_started() { return started; }

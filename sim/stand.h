@@ -19,8 +19,8 @@ struct StandConfig {
   Mapping mapping = Mapping::full;
   double speed = 0.0;  // 0 = deterministic turn-taking, else real pace times speed
   bool fail_thread_creation = false;
-  std::string vcd_path;  // written at exit when set
-  std::string log_path;  // likewise, the text trace
+  std::string vcd_path;  // the trace is written beside it as it happens (trace.h)
+  std::string log_path;  // used when vcd_path is empty
 };
 
 // Environment of a program on the simulated stand:
@@ -28,7 +28,7 @@ struct StandConfig {
 //   VELK_SIM_SPEED    0 = deterministic (default), x = real pace times x
 //   VELK_SIM_MAPPING  full | gpio-only | none
 //   VELK_SIM_THREADS  fail = thread creation fails
-//   VELK_SIM_VCD, VELK_SIM_LOG  trace files written at exit
+//   VELK_SIM_VCD, VELK_SIM_LOG  where the trace goes (FILE.vcd and FILE.log)
 // Returns false with `error` set when the shield's state file cannot be used.
 bool stand_config_from_environment(StandConfig& config, std::string& error);
 

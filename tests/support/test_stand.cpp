@@ -8,6 +8,7 @@
 #include "clock.h"
 #include "console_capture.h"
 #include "startup.h"
+#include "trace.h"
 
 TestStand::TestStand() { config.speed = 0.0; }
 
@@ -44,6 +45,7 @@ bool TestStand::start() {
     return false;
   }
   if (config.speed == 0.0) config.speed = test_speed();
+  sim::trace_keep_in_memory(true);  // tests read the trace through the back door
   sim::stand_start(config);
   return bcm2835_init() == 1;
 }
