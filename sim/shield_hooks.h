@@ -32,8 +32,9 @@ using Bytes = std::vector<uint8_t>;
 // on. Requests the firmware ignores never reach the hook.
 using RequestHook = std::function<void(std::span<const uint8_t> request, std::optional<Bytes>& reply)>;
 
-// Called with a stand line (sim::line::...) and its healthy level whenever that
-// level is looked at; returns the level to use. The lines asked about:
+// Called with a stand line (sim::line::...) and its healthy level (after the
+// shield's declarative faults) whenever that level is looked at; returns the
+// level to use. The lines asked about:
 //  - the shield's inputs (ek_out, sel0_out, sel1_out, stm_int as EkS, door_out)
 //    and the line sources (ln_br, ln_imit, ln_od): the level the shield sees on
 //    the Pi's output; the Pi's own view of that output is not changed;

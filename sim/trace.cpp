@@ -68,7 +68,7 @@ TraceState& state() {
   return *s;
 }
 
-bool writing() { return state().log.fd >= 0 || state().vcd.fd >= 0; }
+bool writing() { return !state().log.path.empty(); }  // since trace_open
 
 std::string stamp(StandTime time) {
   char buf[24];

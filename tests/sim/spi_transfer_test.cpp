@@ -61,7 +61,7 @@ TEST(SpiTransfer, EachTransferIsOneWindowOfExactlyItsBytesAndBitTime) {
   ASSERT_TRUE(sim::trace_open(dir.path(), "spi", error)) << error;
   const Bytes request = {0xA1, 0x02, 0xEF, 0x00, 0x00, 0x00, 0x7E, 0x54};
   const Bytes reply = {0xA1, 0x02, 0x00, 0x01, 0x45, 0x1A, 0x31, 0x82};
-  ScriptedDevice device({Bytes(8, 0x11), Bytes(8, 0x22), reply, {0x33}, {0x7F, 0x80, 0x01}});
+  ScriptedDevice device({Bytes(8, 0x11), Bytes(8, 0x22), reply, {0x33}, {0x7F, 0x80, 0x01}, {}});
   Bytes got(8), short_got(3, 0xEE);
   bcm2835_spi_transfer_write(request.data(), 8);
   bcm2835_delay(100);
@@ -73,6 +73,8 @@ TEST(SpiTransfer, EachTransferIsOneWindowOfExactlyItsBytesAndBitTime) {
   bcm2835_spi_transfer_write(&one, 1);
   bcm2835_spi_transfer_read(short_got.data(), 3);
   EXPECT_EQ(short_got, (Bytes{0x7F, 0x80, 0x01}));
+  bcm2835_spi_setClockDivider(251);  // runs as 250: 1 us a bit
+  bcm2835_spi_transfer_write(&one, 1);
   EXPECT_EQ(read_file(dir.file("spi.log")),
             "       0.000 ms  CE0          0\n"
             "       0.000 ms  CE0  MOSI A1 02 EF 00 00 00 7E 54  MISO 11 11 11 11 11 11 11 11\n"
@@ -88,7 +90,10 @@ TEST(SpiTransfer, EachTransferIsOneWindowOfExactlyItsBytesAndBitTime) {
             "     200.713 ms  CE0          1\n"
             "     200.713 ms  CE0          0\n"
             "     200.713 ms  CE0  MOSI 00 00 00  MISO 7F 80 01\n"
-            "     200.799 ms  CE0          1\n");
+            "     200.799 ms  CE0          1\n"
+            "     200.799 ms  CE0          0\n"
+            "     200.799 ms  CE0  MOSI 5A  MISO 00\n"
+            "     200.807 ms  CE0          1\n");
 }
 
 }  // namespace
