@@ -45,10 +45,10 @@ uint32_t bit_ns() {
 void begin_window(const StandLock& lock) {
   auto& s = spi();
   s.active = true;
+  board_refresh_locked(lock);  // the chip select goes active before the first bit
   s.window = SpiWindow{clock_now_locked(lock), selected(), {}, {}, 0, bit_ns()};
   if (auto* d = selected_device()) d->select(lock, s.window.time);
   trace_window_begin_locked();
-  board_refresh_locked(lock);
 }
 
 void end_window(const StandLock& lock) {

@@ -133,6 +133,21 @@ TEST(Trace, ALineChangedDuringAWindowFollowsItInTimeOrder) {
   EXPECT_TRUE(decoded.monotonic);
 }
 
+// On a free-running clock stand time moves between any two looks at it; the
+// bits must still fall inside their chip-select pulse.
+TEST(Trace, BitsStayInsideTheirChipSelectOnAFreeRunningClock) {
+  TempDir dir;
+  open_trace(dir, "run");
+  ASSERT_TRUE(TestStand().free_running(1000).start());
+  ASSERT_EQ(bcm2835_spi_begin(), 1);
+  bcm2835_spi_setClockDivider(BCM2835_SPI_CLOCK_DIVIDER_889);
+  const Bytes frame = {0xA1, 0x02, 0xEF, 0x00, 0x00, 0x00, 0x7E, 0x54};
+  for (int i = 0; i < 20; ++i) bcm2835_spi_transfer_write(frame.data(), 8);
+  auto decoded = decode_vcd(read_file(dir.file("run.vcd")));
+  EXPECT_EQ(decoded.mosi, std::vector<Bytes>(20, frame));
+  EXPECT_TRUE(decoded.monotonic);
+}
+
 TEST(TraceDeathTest, EverythingBeforeAnAbortIsOnDisk) {
   GTEST_FLAG_SET(death_test_style, "fast");  // the child must see this test's directory
   TempDir dir;
