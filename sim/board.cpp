@@ -24,15 +24,12 @@ Board& board() {
   return *b;
 }
 
+// SPI0's pins while it owns them; the data and clock lines are drawn bit by bit
+// by the trace, here they show their idle level between transfers.
 uint8_t spi_pin_level(const StandLock& lock, uint8_t gpio) {
-  switch (gpio) {
-    case 8:
-      return spi0_chip_select_level_locked(lock, 0);
-    case 7:
-      return spi0_chip_select_level_locked(lock, 1);
-    default:
-      return 0;  // MOSI, MISO, SCLK idle low between transfers
-  }
+  if (gpio == line::ce0) return spi0_chip_select_level_locked(lock, 0);
+  if (gpio == line::rel1_in) return spi0_chip_select_level_locked(lock, 1);  // CE1
+  return 0;
 }
 
 uint8_t compute_level(const StandLock& lock, uint8_t gpio) {
@@ -41,9 +38,9 @@ uint8_t compute_level(const StandLock& lock, uint8_t gpio) {
     case BCM2835_GPIO_FSEL_OUTP:
       return b.latch[gpio];
     case BCM2835_GPIO_FSEL_INPT:
-      return wiring_input_level(gpio, [&](uint8_t source) { return compute_level(lock, source); });
+      return wiring_input_level_locked(lock, gpio, [&](uint8_t source) { return compute_level(lock, source); });
     case BCM2835_GPIO_FSEL_ALT0:
-      return gpio >= 7 && gpio <= 11 ? spi_pin_level(lock, gpio) : 0;
+      return spi_pin_level(lock, gpio);
     default:
       return 0;
   }

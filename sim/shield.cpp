@@ -8,12 +8,10 @@
 #include "shield_firmware.h"
 #include "spi0.h"
 #include "stand_files.h"
+#include "wiring.h"
 
 namespace sim {
 namespace {
-
-constexpr uint8_t kRstGpio = 14;
-constexpr uint8_t kStmIntGpio = 15;
 
 struct Shield {
   ShieldState state;
@@ -87,8 +85,8 @@ void shield_set_number_locked(const StandLock&, uint8_t number) { save_number_lo
 
 void shield_line_changed_locked(const StandLock& lock, uint8_t gpio, uint8_t level) {
   auto& s = shield();
-  if (gpio == kStmIntGpio) s.stm_int = level;
-  if (gpio != kRstGpio) return;
+  if (gpio == line::stm_int) s.stm_int = level;
+  if (gpio != line::rst) return;
   if (level == 0)
     s.firmware.hold_reset(lock);
   else if (s.stm_int == 0) {

@@ -3,16 +3,10 @@
 #include <algorithm>
 
 #include "board.h"
+#include "wiring.h"
 
 namespace sim {
 namespace {
-
-constexpr uint8_t kAddress = 0xA1;
-constexpr StandTime kReplyDelayUs = 120'000;  // the firmware's time to prepare a reply
-
-// Stand lines the shield's inputs and line sources hang on (GPIO numbers).
-constexpr uint8_t kEkOut = 2, kSel0Out = 3, kSel1Out = 4, kStmInt = 15, kDoorOut = 27;
-constexpr uint8_t kLnImit = 22, kLnOd = 23, kLnBr = 24;
 
 struct LineNominal {
   uint16_t br, imit, od;
@@ -48,21 +42,21 @@ void read_id(Request r) {
 }
 
 // An input is asserted while the stand drives its line LOW.
-uint8_t asserted(const StandLock& lock, uint8_t gpio) { return board_level_locked(lock, gpio) ? 0 : 1; }
+uint8_t asserted(const StandLock& lock, uint8_t gpio) { return shield_sees_locked(lock, gpio) ? 0 : 1; }
 
 void read_inputs(Request r) {
   auto& l = r.lock;
-  r.out[5] = static_cast<uint8_t>(asserted(l, kEkOut) | asserted(l, kSel0Out) << 1 | asserted(l, kSel1Out) << 2 |
-                                  asserted(l, kStmInt) << 3);
-  r.out[4] = asserted(l, kDoorOut);
+  r.out[5] = static_cast<uint8_t>(asserted(l, line::ek_out) | asserted(l, line::sel0_out) << 1 |
+                                  asserted(l, line::sel1_out) << 2 | asserted(l, line::stm_int) << 3);
+  r.out[4] = asserted(l, line::door_out);
 }
 
 // What the ADC sees on the stand's line, by which sources are switched on.
 uint16_t line_value(const StandLock& l) {
   auto& nominal = shield_state_locked(l).edition == Edition::general ? kGeneralLine : kKordentLine;
-  if (!board_level_locked(l, kLnBr)) return 0;
-  if (board_level_locked(l, kLnImit)) return nominal.imit;
-  if (board_level_locked(l, kLnOd)) return nominal.od;
+  if (!shield_sees_locked(l, line::ln_br)) return 0;
+  if (shield_sees_locked(l, line::ln_imit)) return nominal.imit;
+  if (shield_sees_locked(l, line::ln_od)) return nominal.od;
   return nominal.br;
 }
 
@@ -78,8 +72,13 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {0x02, read_parameters}, {0x14, write_number}, {0x18, read_id<0>}, {0x19, read_id<1>},
-    {0x1A, read_id<2>},      {0xE2, read_inputs},  {0xE4, read_line},
+    {command::read_parameters, read_parameters},
+    {command::write_number, write_number},
+    {command::read_id0, read_id<0>},
+    {command::read_id1, read_id<1>},
+    {command::read_id2, read_id<2>},
+    {command::read_inputs, read_inputs},
+    {command::read_line, read_line},
 };
 
 void seal(Frame& f) {
@@ -105,12 +104,12 @@ uint16_t shield_crc16(const uint8_t* bytes, size_t len) {
 
 void ShieldFirmware::hold_reset(const StandLock&) {
   running_ = false;
-  has_reply_ = false;
+  reply_.clear();
 }
 
 void ShieldFirmware::start(const StandLock&) {
   running_ = true;
-  has_reply_ = false;
+  reply_.clear();
 }
 
 void ShieldFirmware::select(const StandLock&, StandTime) { window_len_ = 0; }
@@ -118,7 +117,7 @@ void ShieldFirmware::select(const StandLock&, StandTime) { window_len_ = 0; }
 uint8_t ShieldFirmware::exchange(const StandLock&, uint8_t mosi, StandTime now) {
   size_t i = window_len_;
   if (window_len_ < window_.size()) window_[window_len_++] = mosi;
-  if (!running_ || !has_reply_ || now < reply_ready_ || i >= reply_.size()) return 0x00;
+  if (!running_ || now < reply_ready_ || i >= reply_.size()) return 0x00;
   return reply_[i];
 }
 
@@ -146,32 +145,32 @@ bool ShieldFirmware::fault_keeps_silent(const ShieldState& s, uint8_t code) {
 }
 
 void ShieldFirmware::handle_request(const StandLock& lock, const Frame& in, StandTime now) {
-  if (in[0] != kAddress || !crc_ok(in)) return;
+  if (in[0] != kShieldAddress || !crc_ok(in)) return;
   auto& s = shield_state_locked(lock);
   bool faulty = s.link_fault != LinkFault::none && (s.link_fault_code == 0 || s.link_fault_code == in[1]);
-  if (faulty && fault_keeps_silent(s, in[1])) {
-    has_reply_ = false;
-    return;
+  std::optional<Bytes> reply;
+  if (!faulty || !fault_keeps_silent(s, in[1])) {
+    Frame out{};
+    if (in[1] == command::repeat) {
+      out = last_reply_;
+    } else {
+      out[0] = kShieldAddress;
+      out[1] = in[1];
+      for (auto& c : kCommands)
+        if (c.code == in[1]) c.handle({lock, in, out});
+      seal(out);
+      last_reply_ = out;
+    }
+    if (faulty) {
+      if (s.link_fault == LinkFault::garbled) out[7] ^= 0x5A;
+      if (s.link_fault == LinkFault::wrong_code) out[1] = static_cast<uint8_t>(out[1] + 1), seal(out);
+      if (s.link_fault == LinkFault::wrong_address) out[0] = 0xA2, seal(out);
+    }
+    ++answered_;
+    reply.emplace(out.begin(), out.end());
   }
-  Frame out{};
-  if (in[1] == 0xFF) {
-    out = last_reply_;  // the stand asks for the last reply again
-  } else {
-    out[0] = kAddress;
-    out[1] = in[1];
-    for (auto& c : kCommands)
-      if (c.code == in[1]) c.handle({lock, in, out});
-    seal(out);
-    last_reply_ = out;
-  }
-  if (faulty) {
-    if (s.link_fault == LinkFault::garbled) out[7] ^= 0x5A;
-    if (s.link_fault == LinkFault::wrong_code) out[1] = static_cast<uint8_t>(out[1] + 1), seal(out);
-    if (s.link_fault == LinkFault::wrong_address) out[0] = 0xA2, seal(out);
-  }
-  ++answered_;
-  reply_ = out;
-  has_reply_ = true;
+  request_hook_apply_locked(lock, in, reply);
+  reply_ = reply.value_or(Bytes{});
   reply_ready_ = now + kReplyDelayUs;
 }
 

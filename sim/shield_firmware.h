@@ -3,8 +3,10 @@
 // bytes, CRC-16/MODBUS high byte first); the reply, of the same shape and
 // echoing the code, is ready 120 ms later and is shifted out in every later
 // read window (8 zero bytes) until the next request. Silent while in reset.
-// The commands sit in one table behind one dispatcher; link faults are applied
-// to the reply afterwards, so the healthy model stays as it is.
+// The commands sit in one table behind one dispatcher; the declarative link
+// faults and then a test's request hook (shield_hooks.h) act on the reply
+// afterwards, so the healthy model stays as it is. The inputs and line sources
+// are read as the shield sees them, through a test's level hook.
 // Leaves out: the bootloader and trojan protocols, timing of the STM32's own
 // SPI peripheral, replies to malformed windows (they are ignored).
 #pragma once
@@ -13,9 +15,25 @@
 
 #include "clock.h"
 #include "shield.h"
+#include "shield_hooks.h"
 #include "spi_device.h"
 
 namespace sim {
+
+// Function codes the firmware answers (byte 1 of a request and of its reply).
+namespace command {
+inline constexpr uint8_t read_parameters = 0x02;  // firmware version and shield number
+inline constexpr uint8_t write_number = 0x14;
+inline constexpr uint8_t read_id0 = 0x18;  // the 96-bit identifier, one word each
+inline constexpr uint8_t read_id1 = 0x19;
+inline constexpr uint8_t read_id2 = 0x1A;
+inline constexpr uint8_t read_inputs = 0xE2;  // Ek, S0, S1, EkS, door detector
+inline constexpr uint8_t read_line = 0xE4;    // the line's ADC reading
+inline constexpr uint8_t repeat = 0xFF;       // the last reply once more
+}  // namespace command
+
+inline constexpr uint8_t kShieldAddress = 0xA1;
+inline constexpr StandTime kReplyDelayUs = 120'000;  // the firmware's time to prepare a reply
 
 using Frame = std::array<uint8_t, 8>;
 
@@ -35,9 +53,8 @@ class ShieldFirmware : public SpiDevice {
   bool running_ = false;
   std::array<uint8_t, 16> window_{};
   size_t window_len_ = 0;
-  Frame reply_{};
+  Bytes reply_;  // empty: nothing to shift out
   Frame last_reply_{};
-  bool has_reply_ = false;
   StandTime reply_ready_ = 0;
   std::array<uint32_t, 256> late_seen_{};  // unanswered receipts per function code
   uint32_t answered_ = 0;

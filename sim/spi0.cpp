@@ -10,7 +10,6 @@
 namespace sim {
 namespace {
 
-constexpr double kCoreClockHz = 250e6;
 constexpr uint32_t kStoredBits = BCM2835_SPI0_CS_CS | BCM2835_SPI0_CS_CPHA | BCM2835_SPI0_CS_CPOL |
                                  BCM2835_SPI0_CS_CSPOL | BCM2835_SPI0_CS_CSPOL0 | BCM2835_SPI0_CS_CSPOL1 |
                                  BCM2835_SPI0_CS_CSPOL2 | BCM2835_SPI0_CS_TA;
@@ -36,32 +35,41 @@ SpiDevice* selected_device() {
   return cs < 2 ? spi().devices[cs] : nullptr;
 }
 
-uint64_t byte_time_us() {
-  uint32_t divider = spi().clk == 0 ? 65536 : spi().clk;
-  return static_cast<uint64_t>(8.0 * divider / kCoreClockHz * 1e6);
+// The SPI clock period: CDIV counts core clock cycles (250 MHz, 4 ns each);
+// odd values are rounded down and 0 means 65536, as on the BCM2835.
+uint32_t bit_ns() {
+  uint32_t divider = spi().clk & 0xFFFE;
+  return 4 * (divider == 0 ? 65536 : divider);
 }
 
 void begin_window(const StandLock& lock) {
   auto& s = spi();
   s.active = true;
-  s.window = SpiWindow{clock_now_locked(lock), selected(), {}, {}};
+  board_refresh_locked(lock);  // the chip select goes active before the first bit
+  s.window = SpiWindow{clock_now_locked(lock), selected(), {}, {}, 0, bit_ns()};
   if (auto* d = selected_device()) d->select(lock, s.window.time);
-  board_refresh_locked(lock);
+  trace_window_begin_locked();
 }
 
 void end_window(const StandLock& lock) {
   auto& s = spi();
   s.active = false;
-  if (auto* d = selected_device()) d->deselect(lock, clock_now_locked(lock));
+  s.window.end = clock_now_locked(lock);
+  if (auto* d = selected_device()) d->deselect(lock, s.window.end);
   trace_window_locked(std::move(s.window));
   s.window = {};
   board_refresh_locked(lock);
 }
 
+// A byte is exchanged when its last bit is clocked; the stand clock (in whole
+// microseconds) is moved to that point, so the bits never run past the window.
 void shift_byte(const StandLock& lock, uint8_t mosi) {
   auto& s = spi();
   auto* d = selected_device();
-  clock_advance_locked(lock, byte_time_us());
+  uint64_t bits = 8 * (s.window.mosi.size() + 1);
+  StandTime done = s.window.time + (bits * s.window.bit_ns + 999) / 1000;
+  StandTime now = clock_now_locked(lock);
+  if (done > now) clock_advance_locked(lock, done - now);
   uint8_t miso = d ? d->exchange(lock, mosi, clock_now_locked(lock)) : 0x00;
   s.window.mosi.push_back(mosi);
   s.window.miso.push_back(miso);

@@ -1,7 +1,9 @@
 // The Pi's SPI0 controller at register level: CS (with CLEAR, TA, DONE, TXD,
 // RXD, CSPOL0..2, CS select), FIFO and CLK. A write to FIFO while TA is set
 // shifts the byte out to the selected device at once and queues the byte that
-// came back; each byte costs its bit time at the programmed divider.
+// came back; each byte costs its bit time at the programmed divider, counted
+// from the start of the window so that whole-microsecond stand time does not
+// drift from the bit clock.
 // Leaves out: LoSSI, DMA, interrupts, DLEN, the 16-word FIFO depth limit
 // (the FIFO is deep enough for any transfer the programs make).
 #pragma once

@@ -1,9 +1,5 @@
 #include "stand.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,30 +25,12 @@ std::string time_path;  // the stand time shared with other programs; empty in t
   std::exit(status);
 }
 
-std::string trace_file(const char* extension) {
-  return config().scenario.run.trace_dir + "/" + program_invocation_short_name + extension;
-}
-
-void write_traces_at_exit() {
-  for (auto [path, ok] : {std::pair{trace_file(".vcd"), true}, std::pair{trace_file(".log"), false}}) {
-    if (!(ok ? trace_write_vcd(path) : trace_write_log(path)))
-      std::fprintf(stderr, "simulated stand: cannot write %s\n", path.c_str());
-  }
-}
-
 void publish_time() {
   if (!time_path.empty()) stand_time_save(time_path, clock_now());
 }
 
 void catch_up_with_child() {
   if (!time_path.empty()) clock_catch_up(stand_time_load(time_path));
-}
-
-void check_trace_dir(const std::string& dir) {
-  struct stat info;
-  if (::stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || ::access(dir.c_str(), W_OK) != 0)
-    refuse(kExitCannotWrite, "cannot write the trace into " + dir + ": " +
-                                 (errno == 0 ? "not a writable directory" : std::strerror(errno)));
 }
 
 }  // namespace
@@ -68,8 +46,9 @@ void stand_start_from_environment() {
     if (!scenario_load(c.state_path, c.scenario, found, error)) refuse(kExitBadScenario, error);
   }
   if (!scenario_from_environment(c.scenario, error)) refuse(kExitBadScenario, error);
-  errno = 0;
-  if (!c.scenario.run.trace_dir.empty()) check_trace_dir(c.scenario.run.trace_dir);
+  if (!c.scenario.run.trace_dir.empty() &&
+      !trace_open(c.scenario.run.trace_dir, program_invocation_short_name, error))
+    refuse(kExitCannotWrite, "cannot write the trace: " + error);
   stand_start(c);
 }
 
@@ -85,8 +64,8 @@ bool stand_start(const StandConfig& c) {
     clock_start_at(stand_time_load(time_path));
     std::atexit(publish_time);
   }
+  trace_keep_in_memory(c.keep_trace);
   shield_install(c.scenario.shield, c.state_path);
-  if (!run.trace_dir.empty()) std::atexit(write_traces_at_exit);
   return true;
 }
 

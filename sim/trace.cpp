@@ -1,66 +1,152 @@
 #include "trace.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <memory>
-#include <set>
+#include <cstring>
+#include <utility>
+
+#include "trace_vcd.h"
+#include "wiring.h"
 
 namespace sim {
 namespace {
 
-struct TraceState {
-  std::vector<LineEvent> lines;
-  std::vector<SpiWindow> windows;
+// A file descriptor that closes itself unless released.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
 };
 
+// A trace file written as events happen. Kept open until the process ends.
+struct Sink {
+  std::string path;
+  int fd = -1;
+
+  void write(const std::string& text) {
+    size_t done = 0;
+    while (fd >= 0 && done < text.size()) {
+      ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        std::fprintf(stderr, "simulated stand: trace %s: %s; the rest of the run is not in it\n", path.c_str(),
+                     std::strerror(errno));
+        fd = -1;
+        return;
+      }
+      done += static_cast<size_t>(n);
+    }
+  }
+};
+
+struct TraceState {
+  bool keep = false;
+  std::vector<LineEvent> lines;
+  std::vector<SpiWindow> windows;
+  Sink vcd, log;
+  VcdWriter vcd_writer;
+  bool window_open = false;
+  std::vector<LineEvent> held;  // line changes while a window is open
+};
+
+// Never destroyed: a thread may still be inside the stand when the process exits.
 TraceState& state() {
   static auto* s = new TraceState;
   return *s;
 }
 
-struct PinName {
-  uint8_t gpio;
-  const char* name;
-};
+bool writing() { return !state().log.path.empty(); }  // since trace_open
 
-constexpr PinName kPinNames[] = {
-    {2, "EK_OUT"},   {3, "SEL0_OUT"},  {4, "SEL1_OUT"},  {5, "REL0_IN"},   {6, "REL0_OUT"}, {7, "REL1_IN_CE1"},
-    {8, "CE0"},      {9, "MISO"},      {10, "MOSI"},     {11, "SCLK"},     {13, "REL3_IN"}, {14, "RST"},
-    {15, "STM_INT"}, {16, "REL2_OUT"}, {17, "BR_IN"},    {21, "REL2_IN"},  {22, "LN_IMIT"}, {23, "LN_OD"},
-    {24, "LN_BR"},   {25, "REL1_OUT"}, {26, "REL3_OUT"}, {27, "DOOR_OUT"},
-};
+std::string stamp(StandTime time) {
+  char buf[24];
+  std::snprintf(buf, sizeof buf, "%12.3f ms  ", static_cast<double>(time) / 1000.0);
+  return buf;
+}
+
+std::string log_text(const LineEvent& e) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%-12s %u\n", trace_line_name(e.gpio).c_str(), e.level);
+  return stamp(e.time) + buf;
+}
 
 std::string hex_bytes(const std::vector<uint8_t>& bytes) {
   std::string out;
   char buf[4];
   for (auto b : bytes) {
-    std::snprintf(buf, sizeof buf, "%02X ", b);
+    std::snprintf(buf, sizeof buf, " %02X", b);
     out += buf;
   }
-  if (!out.empty()) out.pop_back();
   return out;
 }
 
-// A window's bytes as one VCD vector, first byte in the most significant place.
-std::string vcd_bits(const std::vector<uint8_t>& bytes) {
-  std::string bits;
-  for (size_t i = 0; i < 8; ++i) {
-    uint8_t b = i < bytes.size() ? bytes[i] : 0;
-    for (int bit = 7; bit >= 0; --bit) bits += (b >> bit) & 1 ? '1' : '0';
-  }
-  return bits;
+std::string log_text(const SpiWindow& w) {
+  return stamp(w.time) + "CE" + std::to_string(w.chip_select) + "  MOSI" + hex_bytes(w.mosi) + "  MISO" +
+         hex_bytes(w.miso) + "\n";
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+Fd create(const std::string& path) { return Fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)); }
 
 }  // namespace
 
-void trace_line_locked(StandTime time, uint8_t gpio, uint8_t level) { state().lines.push_back({time, gpio, level}); }
+bool trace_open(const std::string& dir, const std::string& program, std::string& error) {
+  StandLock lock(stand_mutex());
+  auto& s = state();
+  if (writing()) return error = "the trace is already written to " + s.log.path, false;
+  if (program.empty() || program.find('/') != std::string::npos)
+    return error = "cannot name a trace after \"" + program + "\"", false;
+  std::string base = (dir.empty() ? "." : dir) + "/" + program;
+  for (int n = 1; n < 1000; ++n) {
+    std::string stem = n == 1 ? base : base + "." + std::to_string(n);
+    Fd vcd = create(stem + ".vcd");
+    if (vcd.get() < 0 && errno == EEXIST) continue;
+    if (vcd.get() < 0) return error = stem + ".vcd: " + std::strerror(errno), false;
+    Fd log = create(stem + ".log");
+    if (log.get() < 0) {
+      int e = errno;
+      ::unlink((stem + ".vcd").c_str());
+      if (e == EEXIST) continue;
+      return error = stem + ".log: " + std::strerror(e), false;
+    }
+    s.vcd = {stem + ".vcd", vcd.release()};
+    s.log = {stem + ".log", log.release()};
+    s.vcd.write(s.vcd_writer.header(clock_now_locked(lock)));
+    return true;
+  }
+  return error = "no free trace file name for " + base, false;
+}
 
-void trace_window_locked(SpiWindow window) { state().windows.push_back(std::move(window)); }
+std::string trace_vcd_path() {
+  StandLock lock(stand_mutex());
+  return state().vcd.path;
+}
+
+std::string trace_log_path() {
+  StandLock lock(stand_mutex());
+  return state().log.path;
+}
+
+void trace_keep_in_memory(bool keep) {
+  StandLock lock(stand_mutex());
+  auto& s = state();
+  s.keep = keep;
+  if (!keep) {
+    std::vector<LineEvent>().swap(s.lines);
+    std::vector<SpiWindow>().swap(s.windows);
+  }
+}
 
 std::vector<LineEvent> trace_lines() {
   StandLock lock(stand_mutex());
@@ -73,66 +159,38 @@ std::vector<SpiWindow> trace_windows() {
 }
 
 std::string trace_line_name(uint8_t gpio) {
-  for (auto& p : kPinNames)
-    if (p.gpio == gpio) return p.name;
-  return "gpio" + std::to_string(gpio);
+  auto* l = wiring_line(gpio);
+  return l ? l->name : "gpio" + std::to_string(gpio);
 }
 
-bool trace_write_log(const std::string& path) {
-  StandLock lock(stand_mutex());
-  File f(std::fopen(path.c_str(), "w"));
-  if (!f) return false;
+void trace_line_locked(StandTime time, uint8_t gpio, uint8_t level) {
   auto& s = state();
-  size_t li = 0, wi = 0;
-  while (li < s.lines.size() || wi < s.windows.size()) {
-    bool line_first = wi == s.windows.size() || (li < s.lines.size() && s.lines[li].time <= s.windows[wi].time);
-    if (line_first) {
-      auto& e = s.lines[li++];
-      std::fprintf(f.get(), "%12.3f ms  %-12s %u\n", static_cast<double>(e.time) / 1000.0,
-                   trace_line_name(e.gpio).c_str(), e.level);
-    } else {
-      auto& w = s.windows[wi++];
-      std::fprintf(f.get(), "%12.3f ms  CE%u  MOSI %s  MISO %s\n", static_cast<double>(w.time) / 1000.0, w.chip_select,
-                   hex_bytes(w.mosi).c_str(), hex_bytes(w.miso).c_str());
-    }
-  }
-  return true;
+  LineEvent e{time, gpio, level};
+  if (s.keep) s.lines.push_back(e);
+  if (!writing()) return;
+  if (s.window_open) return s.held.push_back(e);
+  s.log.write(log_text(e));
+  s.vcd.write(s.vcd_writer.line(e));
 }
 
-bool trace_write_vcd(const std::string& path) {
-  StandLock lock(stand_mutex());
-  File f(std::fopen(path.c_str(), "w"));
-  if (!f) return false;
+void trace_window_begin_locked() { state().window_open = true; }
+
+void trace_window_locked(SpiWindow window) {
   auto& s = state();
-  std::set<uint8_t> used;
-  for (auto& e : s.lines) used.insert(e.gpio);
-
-  std::fprintf(f.get(), "$timescale 1us $end\n$scope module stand $end\n");
-  for (auto g : used) std::fprintf(f.get(), "$var wire 1 g%u %s $end\n", g, trace_line_name(g).c_str());
-  std::fprintf(f.get(), "$var wire 64 mo mosi_frame $end\n$var wire 64 mi miso_frame $end\n");
-  std::fprintf(f.get(), "$upscope $end\n$enddefinitions $end\n");
-
-  // Events merged by time; the initial values are the first recorded ones.
-  struct Row {
-    StandTime time;
-    std::string text;
-  };
-  std::vector<Row> rows;
-  for (auto& e : s.lines) rows.push_back({e.time, std::to_string(e.level) + "g" + std::to_string(e.gpio)});
-  for (auto& w : s.windows) {
-    rows.push_back({w.time, "b" + vcd_bits(w.mosi) + " mo"});
-    rows.push_back({w.time, "b" + vcd_bits(w.miso) + " mi"});
+  s.window_open = false;
+  if (writing()) {
+    // The window goes before the line changes held while it was open, except
+    // those at its very start (its own chip select going active).
+    std::string log;
+    auto later = std::find_if(s.held.begin(), s.held.end(), [&](auto& e) { return e.time > window.time; });
+    for (auto e = s.held.begin(); e != later; ++e) log += log_text(*e);
+    log += log_text(window);
+    for (auto e = later; e != s.held.end(); ++e) log += log_text(*e);
+    s.log.write(log);
+    s.vcd.write(s.vcd_writer.window(window, s.held));
+    s.held.clear();
   }
-  std::stable_sort(rows.begin(), rows.end(), [](auto& a, auto& b) { return a.time < b.time; });
-  bool first = true;
-  StandTime last = 0;
-  for (auto& r : rows) {
-    if (first || r.time != last) std::fprintf(f.get(), "#%llu\n", static_cast<unsigned long long>(r.time));
-    first = false;
-    last = r.time;
-    std::fprintf(f.get(), "%s\n", r.text.c_str());
-  }
-  return true;
+  if (s.keep) s.windows.push_back(std::move(window));
 }
 
 }  // namespace sim

@@ -39,7 +39,7 @@ TEST_F(StandLines, AreConfiguredOutputsFirstThenInputs) {
   EXPECT_EQ(configured_lines(),
             "LN_BR:out 0 LN_OD:out 0 LN_IMIT:out 0 RST:out 0 REL0_OUT:out 0 REL1_OUT:out 0 REL2_OUT:out 0 "
             "REL3_OUT:out 0 CE0:out 0 STM_INT:out 0 EK_OUT:out 0 SEL0_OUT:out 0 SEL1_OUT:out 0 DOOR_OUT:out 0 "
-            "REL0_IN:in 1 REL1_IN_CE1:in 1 REL2_IN:in 1 REL3_IN:in 1 BR_IN:in 1 ");
+            "REL0_IN:in 1 REL1_IN:in 1 REL2_IN:in 1 REL3_IN:in 1 BR_IN:in 1 ");
 }
 
 // Output latches left HIGH by whatever ran on the Pi before: the set-up drives

@@ -88,7 +88,7 @@ TEST(StandProgram, StopsOnAScenarioItCannotUseWithItsOwnStatusBeforeTouchingALin
   const Case cases[] = {
       {"number=31\ncolour=red\n", {}, 78, "shield.state, line 2: unknown key \"colour\""},
       {nullptr, {{"VELK_SIM_SPEED", "fast"}}, 78, "VELK_SIM_SPEED: \"fast\" is not 0"},
-      {nullptr, {{"VELK_SIM_TRACE", "/nonexistent/traces"}}, 73, "cannot write the trace into /nonexistent/traces"},
+      {nullptr, {{"VELK_SIM_TRACE", "/nonexistent/traces"}}, 73, "cannot write the trace: /nonexistent/traces/Velk_STM_Tool.vcd: No such file"},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.says);
@@ -115,13 +115,13 @@ TEST(SharedStand, ProgramsSeeEachOthersShieldAndStandTime) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
             "reset at 800.0 ms\n"
-            "number 26\nread at 1000.4 ms\n"
-            "reset at 1800.4 ms\n"
+            "number 26\nread at 1000.5 ms\n"
+            "reset at 1800.5 ms\n"
             "number at 2000.9 ms\n"
             "wait at 3000.9 ms\n"
             "run at 3000.9 ms\n"
-            "number 26\nread at 3201.3 ms\n"
-            "reset at 4001.3 ms\n"
+            "number 26\nread at 3201.4 ms\n"
+            "reset at 4001.4 ms\n"
             "number 42\nread at 4201.8 ms\n");
   EXPECT_TRUE(has(read_file(dir.file("child.log")), "MOSI A1 14 2A"));
   EXPECT_TRUE(has(read_file(dir.file("stand_probe.log")), "MOSI A1 02 EF"));

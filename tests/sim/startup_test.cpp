@@ -1,87 +1,74 @@
-// The stand program's start-up on the simulated stand: the levels and
-// functions it leaves on the lines, the SPI0 set-up, the timing of the
-// shield's reset pulse, and the relay read-backs it wires up.
+// The stand program's start-up on the simulated stand, read from the trace: the
+// order and levels of its lines, the 600 ms reset pulse, SPI0 taken 200 ms
+// later; and the relay read-backs it leaves wired up.
 #include <bcm2835.h>
 #include <gtest/gtest.h>
 
-#include <initializer_list>
-#include <optional>
-#include <vector>
-
 #include "board.h"
+#include "program_run.h"
 #include "spi0.h"
 #include "test_stand.h"
 #include "trace.h"
+#include "wiring.h"
 
 namespace {
 
-constexpr uint8_t kRst = 14, kStmInt = 15, kCe0 = 8, kRel1In = 7;
+using namespace sim::line;
 
-// The first time `gpio` shows `level` at or after `from`, from the trace.
-std::optional<sim::StandTime> first_edge(uint8_t gpio, uint8_t level, sim::StandTime from = 0) {
-  for (auto& e : sim::trace_lines())
-    if (e.gpio == gpio && e.level == level && e.time >= from) return e.time;
-  return std::nullopt;
-}
+// Outputs first, then the inputs; everything LOW but the read-backs of idle
+// relays; the reset released after 600 ms; SPI0 claimed when the pulse ends
+// and GPIO 7 handed back as an input without a glitch.
+const char kStartupLog[] = R"(       0.000 ms  LN_BR        0
+       0.000 ms  LN_OD        0
+       0.000 ms  LN_IMIT      0
+       0.000 ms  RST          0
+       0.000 ms  REL0_OUT     0
+       0.000 ms  REL1_OUT     0
+       0.000 ms  REL2_OUT     0
+       0.000 ms  REL3_OUT     0
+       0.000 ms  CE0          0
+       0.000 ms  STM_INT      0
+       0.000 ms  EK_OUT       0
+       0.000 ms  SEL0_OUT     0
+       0.000 ms  SEL1_OUT     0
+       0.000 ms  DOOR_OUT     0
+       0.000 ms  REL0_IN      1
+       0.000 ms  REL1_IN      1
+       0.000 ms  REL2_IN      1
+       0.000 ms  REL3_IN      1
+       0.000 ms  BR_IN        1
+     600.000 ms  RST          1
+     800.000 ms  CE0          1
+     800.000 ms  MISO         0
+     800.000 ms  MOSI         0
+     800.000 ms  SCLK         0
+)";
 
-class Startup : public ::testing::Test {
- protected:
-  void SetUp() override { TestStand().start_program(); }
-};
+TEST(Startup, ConfiguresTheLinesPulsesResetAndTakesSpi0InThatOrder) {
+  TempDir dir;
+  std::string error;
+  ASSERT_TRUE(sim::trace_open(dir.path(), "start", error)) << error;
+  TestStand().start_program();
+  EXPECT_EQ(read_file(dir.file("start.log")), kStartupLog);
+  EXPECT_EQ(sim::clock_now(), 1'000'000u) << "start-up ends after the SPI settle time";
 
-TEST_F(Startup, LeavesTheShieldOutOfResetAndTheSwitchedOutputsLow) {
-  EXPECT_EQ(sim::board_level(kRst), HIGH);
-  EXPECT_EQ(sim::board_level(kStmInt), LOW);
-  for (uint8_t gpio : std::initializer_list<uint8_t>{24, 23, 22, 6, 25, 16, 26}) {
-    EXPECT_EQ(sim::board_function(gpio), BCM2835_GPIO_FSEL_OUTP) << "GPIO " << int{gpio};
-    EXPECT_EQ(sim::board_level(gpio), LOW) << "GPIO " << int{gpio};
-  }
-}
-
-TEST_F(Startup, HandsTheSpiPinsToSpi0ButTakesGpio7BackAsAnInput) {
-  EXPECT_EQ(sim::board_function(kRel1In), BCM2835_GPIO_FSEL_INPT);
-  for (uint8_t gpio : std::initializer_list<uint8_t>{8, 9, 10, 11})
-    EXPECT_EQ(sim::board_function(gpio), BCM2835_GPIO_FSEL_ALT0) << int{gpio};
+  EXPECT_EQ(sim::board_function(rel1_in), BCM2835_GPIO_FSEL_INPT);
+  for (uint8_t gpio : {ce0, miso, mosi, sclk}) EXPECT_EQ(sim::board_function(gpio), BCM2835_GPIO_FSEL_ALT0);
   EXPECT_EQ(sim::spi0_clock_divider(), 889u);
-  EXPECT_EQ(sim::spi0_control() & BCM2835_SPI0_CS_CSPOL0, 0u) << "CE0 must be active low";
-  EXPECT_EQ(sim::spi0_control() & (BCM2835_SPI0_CS_CPOL | BCM2835_SPI0_CS_CPHA), 0u) << "mode 0";
-  EXPECT_EQ(sim::board_level(kCe0), HIGH) << "CE0 idles inactive";
+  EXPECT_EQ(sim::spi0_control() & (BCM2835_SPI0_CS_CSPOL0 | BCM2835_SPI0_CS_CPOL | BCM2835_SPI0_CS_CPHA), 0u)
+      << "CE0 active low, mode 0";
 }
 
-TEST_F(Startup, HoldsResetFor600msAndSetsUpSpi200msAfterTheRelease) {
-  auto released = first_edge(kRst, HIGH);
-  ASSERT_TRUE(released);
-  // The pulse starts at the last LOW of the reset line before its release.
-  std::optional<sim::StandTime> pressed;
-  for (auto& e : sim::trace_lines())
-    if (e.gpio == kRst && e.level == LOW && e.time <= *released) pressed = e.time;
-  ASSERT_TRUE(pressed) << "the reset line's LOW is not in the trace";
-  EXPECT_EQ(*released - *pressed, 600'000u);
-  auto spi_claimed = first_edge(kCe0, HIGH);
-  ASSERT_TRUE(spi_claimed);
-  EXPECT_EQ(*spi_claimed, *released + 200'000);
-  EXPECT_EQ(sim::clock_now(), *pressed + 800'000 + 200'000) << "start-up ends after the SPI settle time";
-}
-
-TEST_F(Startup, RelayReadBacksFollowTheirOutputsInverted) {
-  struct ReadBack {
-    const char* name;
-    uint8_t output, input;
-  };
-  const ReadBack read_backs[] = {
-      {"REL0", 6, 5}, {"REL1", 25, 7}, {"REL2", 16, 21}, {"REL3", 26, 13}, {"line relay", 24, 17},
-  };
-  for (auto& r : read_backs) {
-    SCOPED_TRACE(r.name);
-    EXPECT_EQ(bcm2835_gpio_lev(r.input), HIGH) << "idle";
-    bcm2835_gpio_write(r.output, HIGH);
-    EXPECT_EQ(bcm2835_gpio_lev(r.input), LOW);
-    for (auto& other : read_backs) {
-      if (&other == &r) continue;
-      EXPECT_EQ(bcm2835_gpio_lev(other.input), HIGH) << other.name << " follows " << r.name;
-    }
-    bcm2835_gpio_write(r.output, LOW);
-    EXPECT_EQ(bcm2835_gpio_lev(r.input), HIGH);
+TEST(Startup, EachReadBackFollowsItsOwnOutputInverted) {
+  TestStand().start_program();
+  const std::pair<uint8_t, uint8_t> pairs[] = {
+      {rel0_out, rel0_in}, {rel1_out, rel1_in}, {rel2_out, rel2_in}, {rel3_out, rel3_in}, {ln_br, br_in}};
+  for (auto [output, input] : pairs) {
+    bcm2835_gpio_write(output, HIGH);
+    for (auto [other_output, other_input] : pairs)
+      EXPECT_EQ(bcm2835_gpio_lev(other_input), other_input == input ? LOW : HIGH)
+          << sim::trace_line_name(output) << " on, " << sim::trace_line_name(other_input) << " read";
+    bcm2835_gpio_write(output, LOW);
   }
 }
 

@@ -1,0 +1,157 @@
+// The simulated shield's firmware: when it answers, what each command of its
+// table answers, and the fault hooks a test installs on it.
+#include <bcm2835.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "CRC16.h"
+#include "bcm2835_ext.h"
+#include "gpio.h"
+#include "shield_firmware.h"
+#include "shield_hooks.h"
+#include "test_stand.h"
+#include "trace.h"
+#include "wiring.h"
+
+namespace {
+
+using sim::Frame;
+using namespace sim::line;
+namespace command = sim::command;
+
+// A frame sealed with the stand program's own checksum.
+Frame frame(uint8_t code, uint8_t b2 = 0, uint8_t b3 = 0, uint8_t b4 = 0, uint8_t b5 = 0) {
+  Frame f = {sim::kShieldAddress, code, b2, b3, b4, b5};
+  ModRTU_CRC_Wrap(f.data(), 8);
+  return f;
+}
+
+// One request exchanged as the link does it: write, then two reads 100 ms apart.
+Frame exchange(Frame request) {
+  bcm2835_spi_transfer_write(request.data(), 8);
+  Frame reply{};
+  bcm2835_delay(100);
+  bcm2835_spi_transfer_read(reply.data(), 8);
+  bcm2835_delay(100);
+  bcm2835_spi_transfer_read(reply.data(), 8);
+  return reply;
+}
+
+// The stand's lines set up and the shield started as the stand program does it.
+void start_shield(TestStand stand) {
+  ASSERT_TRUE(stand.start());
+  GPIO_init();
+  GPIO_hardReset();
+  ASSERT_EQ(bcm2835_spi_begin(), 1);
+  bcm2835_spi_setClockDivider(BCM2835_SPI_CLOCK_DIVIDER_889);
+}
+
+void release_reset(uint8_t start_mode) {
+  bcm2835_gpio_write(rst, LOW);
+  bcm2835_gpio_write(stm_int, start_mode);
+  bcm2835_delay(10);
+  bcm2835_gpio_write(rst, HIGH);
+  bcm2835_delay(10);
+}
+
+TEST(ShieldFirmware, AnswersOnlyAWellFormedRequestAfterAResetReleasedWithTheStartModeLineLow) {
+  start_shield(TestStand().firmware(0x0142).number(27));
+  const auto read = frame(command::read_parameters, 0xEF);
+  const auto answer = frame(command::read_parameters, 0, 0x01, 0x42, 27);
+  auto bad_checksum = read;
+  bad_checksum[7] ^= 1;
+  EXPECT_EQ(exchange(read), answer);
+  EXPECT_EQ(exchange(bad_checksum), answer) << "ignored: the last reply stays";
+  bcm2835_gpio_write(rst, LOW);
+  EXPECT_EQ(exchange(read), Frame{}) << "held in reset";
+  release_reset(HIGH);
+  EXPECT_EQ(exchange(read), Frame{}) << "started with the line high: not the firmware";
+  release_reset(LOW);
+  EXPECT_EQ(exchange(read), answer);
+}
+
+TEST(ShieldFirmware, AnswersEachCommandOfItsTable) {
+  start_shield(TestStand().edition(sim::Edition::kordent).number(27).firmware(0x0142).id(0x11, 0x2233, 0x44556677));
+  for (uint8_t gpio : {ek_out, sel0_out, sel1_out, door_out}) bcm2835_gpio_write(gpio, gpio == sel0_out);
+  bcm2835_gpio_write(ln_br, HIGH);
+  bcm2835_gpio_write(ln_od, HIGH);
+  const struct {
+    Frame request, reply;
+  } cases[] = {
+      {frame(command::read_parameters, 0xEF), frame(command::read_parameters, 0, 0x01, 0x42, 27)},
+      {frame(command::write_number, 42, 1, 2, 3), frame(command::write_number, 42, 1, 2, 3)},
+      {frame(command::read_parameters, 0xEF), frame(command::read_parameters, 0, 0x01, 0x42, 42)},
+      {frame(command::read_id0), frame(command::read_id0, 0, 0, 0, 0x11)},
+      {frame(command::read_id1), frame(command::read_id1, 0, 0, 0x22, 0x33)},
+      {frame(command::read_id2), frame(command::read_id2, 0x44, 0x55, 0x66, 0x77)},
+      {frame(command::repeat), frame(command::read_id2, 0x44, 0x55, 0x66, 0x77)},
+      {frame(command::read_inputs), frame(command::read_inputs, 0, 0, 0x01, 0x0D)},  // all but S0, door
+      {frame(command::read_line), frame(command::read_line, 0, 0, 0x09, 0x2E)},      // OD on a kordent: 2350
+      {frame(0x33, 1, 2, 3, 4), frame(0x33)},
+  };
+  for (auto& c : cases) EXPECT_EQ(exchange(c.request), c.reply) << "code " << int{c.request[1]};
+  EXPECT_EQ(sim::shield_state().number, 42);
+}
+
+TEST(ShieldHooks, ARequestHookSeesTheFaultedReplyAndChangesOnlyWhatItTargets) {
+  start_shield(TestStand().id(0x11, 0x22, 0x33).link_fault(sim::LinkFault::wrong_code, 0, command::read_id2));
+  auto changed = frame(command::read_id1, 0, 0, 0, 0x22);
+  changed[5] = 0x99;  // the checksum left as it was
+  const struct {
+    Frame request, hooked, healthy;
+  } cases[] = {
+      {frame(command::read_id0), Frame{}, frame(command::read_id0, 0, 0, 0, 0x11)},
+      {frame(command::read_id1), changed, frame(command::read_id1, 0, 0, 0, 0x22)},
+      {frame(command::read_id2), frame(0x1B, 0, 0, 0, 0x33), frame(0x1B, 0, 0, 0, 0x33)},
+      {frame(command::read_parameters), frame(command::read_parameters, 0, 0x01, 0x45, 26),
+       frame(command::read_parameters, 0, 0x01, 0x45, 26)},
+  };
+  std::string seen;
+  {
+    sim::RequestHookScope hook([&](std::span<const uint8_t> request, std::optional<sim::Bytes>& reply) {
+      char buf[16];
+      std::snprintf(buf, sizeof buf, "%02X:%02X ", request[1], reply ? (*reply)[1] : 0);
+      seen += buf;
+      if (request[1] == command::read_id0) reply.reset();
+      if (request[1] == command::read_id1) (*reply)[5] = 0x99;
+    });
+    for (auto& c : cases) EXPECT_EQ(exchange(c.request), c.hooked) << "code " << int{c.request[1]};
+  }
+  for (auto& c : cases) EXPECT_EQ(exchange(c.request), c.healthy) << "code " << int{c.request[1]};
+  EXPECT_EQ(seen, "18:18 19:19 1A:1B 02:02 ");
+}
+
+// What the shield reports and what the Pi reads back, in one line.
+std::string observed() {
+  auto inputs = exchange(frame(command::read_inputs));
+  auto line = exchange(frame(command::read_line));
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "DI %02X %02X  line %u  read-backs ", inputs[4], inputs[5], line[4] << 8 | line[5]);
+  std::string out = buf;
+  for (uint8_t gpio : {rel0_in, rel1_in, rel2_in, rel3_in, br_in}) out += std::to_string(bcm2835_gpio_lev(gpio));
+  return out;
+}
+
+TEST(ShieldHooks, ALevelHookChangesOnlyTheLineItTargets) {
+  start_shield(TestStand());
+  for (uint8_t gpio : {ek_out, sel0_out, sel1_out, door_out, stm_int, ln_br}) bcm2835_gpio_write(gpio, HIGH);
+  sim::StandTime installed = 0;
+  {
+    sim::LevelHookScope hook([](uint8_t gpio, uint8_t healthy) -> uint8_t {
+      if (gpio == sel1_out || gpio == rel2_in) return LOW;  // S1 seen asserted, relay 2 read back as on
+      return gpio == ln_imit ? HIGH : healthy;              // the IMIT source seen switched on
+    });
+    installed = sim::clock_now();
+    EXPECT_EQ(observed(), "DI 00 04  line 1850  read-backs 11010");
+    EXPECT_EQ(bcm2835_gpio_lev(sel1_out), HIGH) << "the Pi's view of its own output";
+  }
+  auto removed = sim::clock_now();
+  EXPECT_EQ(observed(), "DI 00 00  line 2600  read-backs 11110");
+  std::vector<std::pair<sim::StandTime, uint8_t>> rel2;
+  for (auto& e : sim::trace_lines())
+    if (e.gpio == rel2_in && e.time >= installed) rel2.emplace_back(e.time, e.level);
+  EXPECT_EQ(rel2, (decltype(rel2){{installed, LOW}, {removed, HIGH}})) << "the trace shows the hook's doing";
+}
+
+}  // namespace
