@@ -43,6 +43,18 @@ TEST(Launcher, StartsTheProgramOnTheScenarioGivenByOptionsNamedAfterEveryKey) {
   EXPECT_TRUE(has(fresh.out, "Shield   : 26\n")) << fresh.out;
 }
 
+TEST(Launcher, TheSameSessionGivesTheSameBytesAndTracesAlsoWithALinkFault) {
+  TempDir first, second;
+  const std::vector<std::string> args = {"--dir", "D", "--link-fault", "late", "--link-count", "2", "--trace", "T"};
+  auto a = launch(first, args, "1\n3\n42\n2\nn\n1\nn\n"), b = launch(second, args, "1\n3\n42\n2\nn\n1\nn\n");
+  EXPECT_EQ(a.status, 0);
+  EXPECT_EQ(a.out, b.out);
+  for (auto name : {"T/Velk_STM_Tool.vcd", "T/Velk_STM_Tool.log"}) {
+    EXPECT_GT(read_file(first.file(name)).size(), 1000u) << name;
+    EXPECT_EQ(read_file(first.file(name)), read_file(second.file(name))) << name;
+  }
+}
+
 TEST(Launcher, RefusesWhatItCannotUseWithItsOwnStatusAndWordsStartingNothing) {
   struct Case {
     std::vector<std::string> args;
