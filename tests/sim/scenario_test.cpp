@@ -38,6 +38,7 @@ TEST(ScenarioValues, FollowOneRuleWhereverTheyAreGiven) {
       {"id", "1,0xABC,0", "00000001,00000abc,00000000"},
       {"id", "1,2", nullptr},
       {"id", "1,2,3,4", nullptr},
+      {"id", "1,,3", nullptr},
       {"id", "123456789,0,0", nullptr},
       {"link.fault", "wrong-address", "wrong-address"},
       {"edition", "talvo", nullptr},
@@ -129,6 +130,18 @@ TEST(StandFiles, RefuseWhatIsNoShieldStateAndReplaceThroughALink) {
     EXPECT_FALSE(sim::scenario_save(path("shield.state"), s, error));
   }
   chmod(dir.path().c_str(), 0755);
+}
+
+// A program starts at the stand time recorded beside the state; a time file
+// that does not read as one starts the axis again rather than anywhere.
+TEST(StandFiles, KeepTheStandTimeBesideTheStateAndReadZeroFromAnUnusableOne) {
+  EXPECT_EQ(sim::stand_time_path("d/shield.state"), "d/stand.time");
+  EXPECT_EQ(sim::stand_time_path("shield.state"), "stand.time");
+  TempDir dir;
+  for (auto [text, time] : {std::pair{"1234\n", 1234u}, {"12x\n", 0u}, {"x", 0u}}) {
+    std::ofstream(dir.file("stand.time")) << text;
+    EXPECT_EQ(sim::stand_time_load(dir.file("stand.time")), time) << text;
+  }
 }
 
 }  // namespace
