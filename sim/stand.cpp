@@ -21,7 +21,6 @@ std::string time_path;  // the stand time shared with other programs; empty in t
 
 [[noreturn]] void refuse(int status, const std::string& why) {
   std::fprintf(stderr, "simulated stand: %s\n", why.c_str());
-  std::fflush(nullptr);
   std::exit(status);
 }
 
