@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
-inline constexpr const char* _VERSION = "v1.4.0";
+inline constexpr const char* _VERSION = VELK_VERSION;  // "v" and project(VERSION) of the build
 
 // Settings bits of menu_flag_settings, by bit position.
 enum menu_flag_bits : uint8_t { FLAGSET_STLINKUPDATE = 0, FLAGSET_HARMONICREAD = 1 };
