@@ -89,6 +89,7 @@ uint32_t spi0[8], gpio[64];  // the real library's peripheral blocks
 std::string real_trace() {
   real_bcm2835_spi0 = spi0;
   real_bcm2835_gpio = gpio;
+  gpio[0] = 1 << 18, gpio[1] = 1 << 6;  // pins 6 and 12 outputs: SPI0 must leave its neighbours alone
   const Api api{real_bcm2835_spi_begin,
                 real_bcm2835_spi_end,
                 real_bcm2835_spi_setChipSelectPolarity,
@@ -126,6 +127,7 @@ std::string sim_trace() {
       bcm2835_spi_transfer};
   Loopback device;
   sim::spi0_attach(0, &device);
+  for (uint8_t pin : {uint8_t{6}, uint8_t{12}}) bcm2835_gpio_fsel(pin, BCM2835_GPIO_FSEL_OUTP);
   volatile uint32_t* cs = bcm2835_spi0 + BCM2835_SPI0_CS / 4;
   std::string trace;
   for (auto step : kSteps) {
