@@ -96,6 +96,8 @@ TEST(ShieldFirmware, AnswersEachCommandOfItsTable) {
   };
   for (auto& c : cases) EXPECT_EQ(exchange(c.request), c.reply) << "code " << int{c.request[1]};
   EXPECT_EQ(sim::shield_state().number, 42);
+  bcm2835_gpio_write(ln_imit, HIGH);
+  EXPECT_EQ(exchange(frame(command::read_line)), frame(command::read_line, 0, 0, 0x08, 0x34)) << "IMIT over OD: 2100";
 }
 
 TEST(ShieldHooks, ARequestHookSeesTheFaultedReplyAndChangesOnlyWhatItTargets) {
