@@ -199,6 +199,14 @@ TEST(Trace, NothingIsKeptInMemoryUnlessAsked) {
   EXPECT_EQ(kept(), 0u);
 }
 
+TEST(Trace, ALineNumberPastTheBoardReachesNoOtherLine) {
+  ASSERT_TRUE(TestStand().start());
+  bcm2835_gpio_fsel(0, BCM2835_GPIO_FSEL_OUTP);
+  bcm2835_gpio_fsel(sim::kGpioLines, BCM2835_GPIO_FSEL_OUTP);
+  bcm2835_gpio_write(sim::kGpioLines, HIGH);
+  EXPECT_EQ(sim::trace_lines().size(), 1u) << "GPIO 0 configured, and nothing else";
+}
+
 TEST(Trace, OpenTakesTheNextFreeNamesAndSaysWhyItCannot) {
   TempDir dir;
   std::string error;
