@@ -42,88 +42,54 @@ struct Api {
   uint8_t (*transfer)(uint8_t);
 };
 
-enum class Call { begin, end, polarity, mode, divider, select, order, transfernb, transfer };
-
-struct Step {
-  Call call;
-  uint16_t a = 0, b = 0;
-};
-
-// Every setting, both ways, on one controller: each step starts from what the
-// previous ones left. 0x31 reads differently in each bit order.
+// One controller taken through every setting, both ways: each step starts from
+// what the previous ones left, and returns what its call returns (the byte
+// received for a transfer), 0 for none. 0x31 reads differently in each bit order.
+using Step = int (*)(const Api&);
+int transfernb(const Api& l) {
+  char out = 0x31, in = 0;
+  l.transfernb(&out, &in, 1);
+  return static_cast<uint8_t>(in);
+}
 // clang-format off
 constexpr Step kSteps[] = {
-    {Call::begin}, {Call::polarity, 0, HIGH}, {Call::polarity, 1, HIGH}, {Call::polarity, 2, HIGH},
-    {Call::mode, 3}, {Call::mode, 1}, {Call::mode, 2}, {Call::mode, 0},
-    {Call::polarity, 1, LOW}, {Call::polarity, 0, LOW}, {Call::polarity, 2, LOW},
-    {Call::divider, 889}, {Call::divider, 2}, {Call::divider, 65535}, {Call::divider, BCM2835_SPI_CLOCK_DIVIDER_65536},
-    {Call::select, 1}, {Call::mode, 3}, {Call::select, 0}, {Call::transfernb, 0x31}, {Call::transfer, 0x31},
-    {Call::order, BCM2835_SPI_BIT_ORDER_LSBFIRST}, {Call::transfernb, 0x31}, {Call::transfer, 0x31},
-    {Call::order, BCM2835_SPI_BIT_ORDER_MSBFIRST}, {Call::polarity, 0, HIGH}, {Call::end}, {Call::begin}};
+    [](const Api& l) { return l.begin(); },
+    [](const Api& l) { return l.polarity(0, HIGH), l.polarity(1, HIGH), l.polarity(2, HIGH), 0; },
+    [](const Api& l) { return l.mode(3), 0; }, [](const Api& l) { return l.mode(1), 0; },
+    [](const Api& l) { return l.mode(2), 0; }, [](const Api& l) { return l.mode(0), 0; },
+    [](const Api& l) { return l.polarity(1, LOW), l.polarity(0, LOW), l.polarity(2, LOW), 0; },
+    [](const Api& l) { return l.divider(889), 0; }, [](const Api& l) { return l.divider(2), 0; },
+    [](const Api& l) { return l.divider(65535), 0; },
+    [](const Api& l) { return l.divider(BCM2835_SPI_CLOCK_DIVIDER_65536), 0; },
+    [](const Api& l) { return l.select(1), l.mode(3), 0; }, [](const Api& l) { return l.select(0), 0; },
+    transfernb, [](const Api& l) { return int{l.transfer(0x31)}; },
+    [](const Api& l) { return l.order(BCM2835_SPI_BIT_ORDER_LSBFIRST), 0; },
+    transfernb, [](const Api& l) { return int{l.transfer(0x31)}; },
+    [](const Api& l) { return l.order(BCM2835_SPI_BIT_ORDER_MSBFIRST), l.polarity(0, HIGH), 0; },
+    [](const Api& l) { return l.end(), 0; }, [](const Api& l) { return l.begin(); }};
 // clang-format on
-
-// Returns what the call returns (the byte received for a transfer), 0 for none.
-int run(const Api& api, const Step& s) {
-  auto a = static_cast<uint8_t>(s.a), b = static_cast<uint8_t>(s.b);
-  char in = 0;
-  switch (s.call) {
-    case Call::begin:
-      return api.begin();
-    case Call::end:
-      api.end();
-      break;
-    case Call::polarity:
-      api.polarity(a, b);
-      break;
-    case Call::mode:
-      api.mode(a);
-      break;
-    case Call::divider:
-      api.divider(s.a);
-      break;
-    case Call::select:
-      api.select(a);
-      break;
-    case Call::order:
-      api.order(a);
-      break;
-    case Call::transfernb:
-      api.transfernb(reinterpret_cast<char*>(&a), &in, 1);
-      return static_cast<uint8_t>(in);
-    case Call::transfer:
-      return api.transfer(a);
-  }
-  return 0;
-}
 
 constexpr uint32_t kClear = BCM2835_SPI0_CS_CLEAR;
 // Bits the controller reports rather than holds.
 constexpr uint32_t kStatus =
     BCM2835_SPI0_CS_DONE | BCM2835_SPI0_CS_RXD | BCM2835_SPI0_CS_TXD | BCM2835_SPI0_CS_RXR | BCM2835_SPI0_CS_RXF;
-constexpr uint8_t kPins[] = {6, 7, 8, 9, 10, 11, 12};  // SPI0's and their neighbours
-
 // What a step left: its result, the byte it sent, the settings CS holds, the
-// divider, whether both FIFOs were cleared, and the function of each pin.
-struct After {
-  int result;
-  unsigned sent;
-  uint32_t cs, clk;
-  bool cleared;
-  uint8_t fsel[std::size(kPins)];
-};
-
-std::string line(size_t i, const After& a) {
+// divider, whether the receive FIFO was cleared, and the function of SPI0's
+// pins and their neighbours.
+std::string line(int result, unsigned sent, uint32_t cs, uint32_t clk, bool cleared, auto function_of) {
   char text[128];
-  int n = std::snprintf(text, sizeof text, "%zu: %d sent %02x CS %08x CLK %u%s fsel ", i, a.result, a.sent, a.cs, a.clk,
-                        a.cleared ? " cleared" : "");
-  for (auto f : a.fsel) n += std::snprintf(text + n, sizeof text - n, "%u", f);
+  int n = std::snprintf(text, sizeof text, "%d sent %02x CS %08x CLK %u%s fsel ", result, sent, cs, clk,
+                        cleared ? " cleared" : "");
+  for (uint8_t pin = 6; pin <= 12; ++pin) n += std::snprintf(text + n, sizeof text - n, "%u", function_of(pin));
   return std::string(text) + "\n";
 }
 
+uint32_t spi0[8], gpio[64];  // the real library's peripheral blocks
+
 std::string real_trace() {
-  static uint32_t spi0[8], gpio[64];
   real_bcm2835_spi0 = spi0;
   real_bcm2835_gpio = gpio;
+  gpio[0] = 1 << 18, gpio[1] = 1 << 6;  // pins 6 and 12 outputs: SPI0 must leave its neighbours alone
   const Api api{real_bcm2835_spi_begin,
                 real_bcm2835_spi_end,
                 real_bcm2835_spi_setChipSelectPolarity,
@@ -136,14 +102,14 @@ std::string real_trace() {
   uint32_t& cs = spi0[BCM2835_SPI0_CS / 4];
   uint32_t& fifo = spi0[BCM2835_SPI0_FIFO / 4];  // a written byte reads back: the bus loops
   std::string trace;
-  for (size_t i = 0; i < std::size(kSteps); ++i) {
+  for (auto step : kSteps) {
     cs |= BCM2835_SPI0_CS_TXD | BCM2835_SPI0_CS_RXD | BCM2835_SPI0_CS_DONE;  // so a transfer runs through
     fifo = 0;
-    After a{run(api, kSteps[i]), fifo, 0, spi0[BCM2835_SPI0_CLK / 4], (cs & kClear) == kClear, {}};
+    int result = step(api);
+    bool cleared = (cs & kClear) == kClear;
     cs &= ~(kClear | kStatus);  // what the controller would read back
-    a.cs = cs;
-    for (size_t p = 0; p < std::size(kPins); ++p) a.fsel[p] = (gpio[kPins[p] / 10] >> (kPins[p] % 10 * 3)) & 7;
-    trace += line(i, a);
+    trace += line(result, fifo, cs, spi0[BCM2835_SPI0_CLK / 4], cleared,
+                  [](uint8_t pin) { return (gpio[pin / 10] >> (pin % 10 * 3)) & 7; });
   }
   return trace;
 }
@@ -161,24 +127,19 @@ std::string sim_trace() {
       bcm2835_spi_transfer};
   Loopback device;
   sim::spi0_attach(0, &device);
+  for (uint8_t pin : {uint8_t{6}, uint8_t{12}}) bcm2835_gpio_fsel(pin, BCM2835_GPIO_FSEL_OUTP);
   volatile uint32_t* cs = bcm2835_spi0 + BCM2835_SPI0_CS / 4;
   std::string trace;
-  for (size_t i = 0; i < std::size(kSteps); ++i) {
+  for (auto step : kSteps) {
     // A byte left in the receive FIFO shows whether the step cleared it.
     uint32_t held = sim::spi0_control();
     bcm2835_peri_write(cs, held | BCM2835_SPI0_CS_TA);
     bcm2835_peri_write(bcm2835_spi0 + BCM2835_SPI0_FIFO / 4, 0);
     bcm2835_peri_write(cs, held);
     device.sent = 0;
-    int result = run(api, kSteps[i]);
-    After a{result,
-            device.sent,
-            sim::spi0_control(),
-            sim::spi0_clock_divider(),
-            (bcm2835_peri_read(cs) & BCM2835_SPI0_CS_RXD) == 0,
-            {}};
-    for (size_t p = 0; p < std::size(kPins); ++p) a.fsel[p] = sim::board_function(kPins[p]);
-    trace += line(i, a);
+    int result = step(api);
+    trace += line(result, device.sent, sim::spi0_control(), sim::spi0_clock_divider(),
+                  (bcm2835_peri_read(cs) & BCM2835_SPI0_CS_RXD) == 0, sim::board_function);
   }
   sim::spi0_attach(0, nullptr);
   return trace;

@@ -1,7 +1,7 @@
-// The trace as a stand engineer reads it: a VCD whose SPI lines a logic
-// analyser's decoder turns back into the frames, a text log with every byte of
-// every window, both on disk as events happen, and nothing kept in memory
-// unless a test asks.
+// SPI0 and the trace as a stand engineer reads them: each transfer one
+// chip-select window as long as its bits, a text log with every byte of every
+// window, a VCD whose SPI lines a logic analyser's decoder turns back into the
+// same frames, both on disk as events happen.
 #include "trace.h"
 
 #include <bcm2835.h>
@@ -14,8 +14,9 @@
 #include <sstream>
 
 #include "bcm2835_ext.h"
+#include "board.h"
 #include "program_run.h"
-#include "spi.h"
+#include "spi0.h"
 #include "test_stand.h"
 #include "wiring.h"
 
@@ -43,9 +44,8 @@ Decoded decode_vcd(const std::string& vcd) {
   std::istringstream in(vcd);
   for (std::string row; std::getline(in, row);) {
     if (row.starts_with("$var")) {
-      std::istringstream var(row.substr(4));
       std::string type, width, id, name;
-      var >> type >> width >> id >> name;
+      std::istringstream(row.substr(4)) >> type >> width >> id >> name;
       name_of[id] = name;
     } else if (row.starts_with("#")) {
       uint64_t t = std::stoull(row.substr(1));
@@ -53,8 +53,7 @@ Decoded decode_vcd(const std::string& vcd) {
       now = t;
     } else if (!row.empty() && row[0] != '$') {
       auto name = name_of.at(row.substr(1));
-      char was = level[name];
-      level[name] = row[0];
+      char was = std::exchange(level[name], row[0]);
       d.changes[name] += row[0] + ("@" + std::to_string(now) + " ");
       if (name == "CE0" && row[0] == '0') mo.clear(), mi.clear(), bits = 0;
       if (name == "CE0" && row[0] == '1' && was == '0' && bits) d.mosi.push_back(mo), d.miso.push_back(mi);
@@ -74,42 +73,63 @@ void open_trace(const TempDir& dir, const char* program) {
   ASSERT_TRUE(sim::trace_open(dir.path(), program, error)) << error;
 }
 
-bool has(const std::string& text, const std::string& what) { return text.find(what) != std::string::npos; }
+// Answers each byte with the next number of a count, so every MISO byte tells
+// which exchange it came from.
+struct CountingDevice : sim::SpiDevice {
+  uint8_t count = 0;
+  uint8_t exchange(const sim::StandLock& lock, uint8_t, sim::StandTime) override {
+    EXPECT_EQ(sim::board_level_locked(lock, ce0), LOW) << "byte exchanged with CE0 inactive";
+    return ++count;
+  }
+};
 
-TEST(Trace, EveryWindowDecodesBackFromTheVcdAndStaysWholeInTheLog) {
+TEST(SpiTrace, EachTransferIsOneWindowOfItsOwnBytesAndBitTimeInTheLogAndTheVcd) {
   TempDir dir;
-  open_trace(dir, "run");
-  TestStand().number(27).firmware(0x0145).start_program();
-  SPI_command_ShieldRead();
-  bcm2835_delay(1000);
-  Bytes long_frame(20);
-  for (size_t i = 0; i < long_frame.size(); ++i) long_frame[i] = static_cast<uint8_t>(0x80 + i);
-  bcm2835_spi_transfer_write(long_frame.data(), static_cast<uint32_t>(long_frame.size()));
+  open_trace(dir, "spi");
+  ASSERT_TRUE(TestStand().start());
+  CountingDevice device;
+  sim::spi0_attach(0, &device);
+  ASSERT_EQ(bcm2835_spi_begin(), 1);
+  bcm2835_spi_setClockDivider(BCM2835_SPI_CLOCK_DIVIDER_889);  // runs as 888: 3552 ns a bit
+  const Bytes request = {0xA1, 0x02, 0xEF, 0x00, 0x00, 0x00, 0x7E, 0x54};
+  Bytes got(3, 0xEE);
+  bcm2835_spi_transfer_write(request.data(), 8);
+  bcm2835_delay(100);
+  bcm2835_spi_transfer_read(got.data(), 3);
+  EXPECT_EQ(got, (Bytes{9, 10, 11})) << "a read hands back its own bytes, not what the write left";
+  bcm2835_spi_setClockDivider(251);  // runs as 250: 1 us a bit
+  sim::spi0_attach(0, nullptr);      // nothing on CE0 reads as zeros
+  bcm2835_spi_transfer_write(request.data(), 1);
 
-  auto vcd = read_file(dir.file("run.vcd"));
-  EXPECT_TRUE(has(vcd, "$timescale 1ns $end\n$scope module stand $end\n$var wire 1 g2 EK_OUT $end\n")) << vcd;
+  EXPECT_EQ(read_file(dir.file("spi.log")),
+            "       0.000 ms  REL1_IN      1\n"  // GPIO 7 is CE1 while SPI0 holds it
+            "       0.000 ms  CE0          1\n"
+            "       0.000 ms  MISO         0\n"
+            "       0.000 ms  MOSI         0\n"
+            "       0.000 ms  SCLK         0\n"
+            "       0.000 ms  CE0          0\n"
+            "       0.000 ms  CE0  MOSI A1 02 EF 00 00 00 7E 54  MISO 01 02 03 04 05 06 07 08\n"
+            "       0.228 ms  CE0          1\n"
+            "     100.228 ms  CE0          0\n"
+            "     100.228 ms  CE0  MOSI 00 00 00  MISO 09 0A 0B\n"
+            "     100.314 ms  CE0          1\n"
+            "     100.314 ms  CE0          0\n"
+            "     100.314 ms  CE0  MOSI A1  MISO 00\n"
+            "     100.322 ms  CE0          1\n");
+  auto vcd = read_file(dir.file("spi.vcd"));
+  EXPECT_NE(vcd.find("$timescale 1ns $end\n$scope module stand $end\n$var wire 1 g2 EK_OUT $end\n"), vcd.npos);
   auto decoded = decode_vcd(vcd);
   std::vector<Bytes> mosi, miso;
   for (auto& w : sim::trace_windows()) mosi.push_back(w.mosi), miso.push_back(w.miso);
-  ASSERT_EQ(mosi.size(), 4u);
   EXPECT_EQ(decoded.mosi, mosi);
   EXPECT_EQ(decoded.miso, miso);
-  EXPECT_EQ(decoded.bit_ns, std::set<uint64_t>{3552}) << "divider 889 runs as 888 at 250 MHz";
+  EXPECT_EQ(decoded.bit_ns, (std::set<uint64_t>{1000, 3552}));
   EXPECT_TRUE(decoded.monotonic);
-
-  auto log = read_file(dir.file("run.log"));
-  EXPECT_EQ(log.substr(log.find("    1200.456 ms  CE0  MOSI")),
-            "    1200.456 ms  CE0  MOSI 00 00 00 00 00 00 00 00  MISO A1 02 00 01 45 1B F1 43\n"
-            "    1200.684 ms  CE0          1\n"
-            "    2000.000 ms  CE0          0\n"
-            "    2000.000 ms  CE0  MOSI 80 81 82 83 84 85 86 87 88 89 8A 8B 8C 8D 8E 8F 90 91 92 93  "
-            "MISO A1 02 00 01 45 1B F1 43 00 00 00 00 00 00 00 00 00 00 00 00\n"
-            "    2000.569 ms  CE0          1\n");
 }
 
 // On a free-running clock another thread may change a line while a window is
 // open, and a window may take less stand time than its bits.
-TEST(Trace, ALineChangedDuringAWindowFollowsItInTimeOrder) {
+TEST(SpiTrace, ALineChangedDuringAWindowFollowsItInTimeOrder) {
   TempDir dir;
   open_trace(dir, "run");
   {
@@ -133,14 +153,13 @@ TEST(Trace, ALineChangedDuringAWindowFollowsItInTimeOrder) {
   EXPECT_TRUE(decoded.monotonic);
 }
 
-// On a free-running clock stand time moves between any two looks at it; the
-// bits must still fall inside their chip-select pulse.
-TEST(Trace, BitsStayInsideTheirChipSelectOnAFreeRunningClock) {
+// Stand time moves between any two looks at it; the bits must still fall
+// inside their chip-select pulse.
+TEST(SpiTrace, BitsStayInsideTheirChipSelectOnAFreeRunningClock) {
   TempDir dir;
   open_trace(dir, "run");
   ASSERT_TRUE(TestStand().free_running(sim::kMaxSpeed).start());
   ASSERT_EQ(bcm2835_spi_begin(), 1);
-  bcm2835_spi_setClockDivider(BCM2835_SPI_CLOCK_DIVIDER_889);
   const Bytes frame = {0xA1, 0x02, 0xEF, 0x00, 0x00, 0x00, 0x7E, 0x54};
   for (int i = 0; i < 20; ++i) bcm2835_spi_transfer_write(frame.data(), 8);
   auto decoded = decode_vcd(read_file(dir.file("run.vcd")));
@@ -170,16 +189,22 @@ TEST(Trace, NothingIsKeptInMemoryUnlessAsked) {
   ASSERT_EQ(bcm2835_init(), 1);
   ASSERT_EQ(bcm2835_spi_begin(), 1);
   uint8_t frame[8] = {};
-  bcm2835_gpio_fsel(rst, BCM2835_GPIO_FSEL_OUTP);
   bcm2835_spi_transfer_write(frame, 8);
-  EXPECT_TRUE(sim::trace_lines().empty() && sim::trace_windows().empty());
+  auto kept = [] { return sim::trace_lines().size() + sim::trace_windows().size(); };
+  EXPECT_EQ(kept(), 0u);
   sim::trace_keep_in_memory(true);
-  bcm2835_gpio_write(rst, HIGH);
   bcm2835_spi_transfer_write(frame, 8);
-  EXPECT_EQ(sim::trace_lines().size(), 3u) << "RST, CE0 active, CE0 inactive";
-  EXPECT_EQ(sim::trace_windows().size(), 1u);
+  EXPECT_EQ(kept(), 3u) << "CE0 active, the window, CE0 inactive";
   sim::trace_keep_in_memory(false);
-  EXPECT_TRUE(sim::trace_lines().empty() && sim::trace_windows().empty());
+  EXPECT_EQ(kept(), 0u);
+}
+
+TEST(Trace, ALineNumberPastTheBoardReachesNoOtherLine) {
+  ASSERT_TRUE(TestStand().start());
+  bcm2835_gpio_fsel(0, BCM2835_GPIO_FSEL_OUTP);
+  bcm2835_gpio_fsel(sim::kGpioLines, BCM2835_GPIO_FSEL_OUTP);
+  bcm2835_gpio_write(sim::kGpioLines, HIGH);
+  EXPECT_EQ(sim::trace_lines().size(), 1u) << "GPIO 0 configured, and nothing else";
 }
 
 TEST(Trace, OpenTakesTheNextFreeNamesAndSaysWhyItCannot) {
@@ -192,8 +217,7 @@ TEST(Trace, OpenTakesTheNextFreeNamesAndSaysWhyItCannot) {
   std::ofstream(dir.file("run.vcd")) << "";
   std::ofstream(dir.file("run.2.log")) << "";
   ASSERT_TRUE(sim::trace_open(dir.path(), "run", error)) << error;
-  EXPECT_EQ(sim::trace_vcd_path(), dir.file("run.3.vcd"));
-  EXPECT_EQ(sim::trace_log_path(), dir.file("run.3.log"));
+  EXPECT_EQ(sim::trace_vcd_path() + sim::trace_log_path(), dir.file("run.3.vcd") + dir.file("run.3.log"));
   EXPECT_FALSE(std::ifstream(dir.file("run.2.vcd"))) << "a half-taken name is left as it was";
   EXPECT_FALSE(sim::trace_open(dir.path(), "other", error));
   EXPECT_EQ(error, "the trace is already written to " + dir.file("run.3.log"));
