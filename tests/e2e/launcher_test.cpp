@@ -110,9 +110,9 @@ TEST(SharedStand, ProgramsSeeEachOthersShieldAndStandTime) {
   TempDir dir;
   std::filesystem::create_symlink(VELK_STAND_PROBE_PATH, dir.file("child"));
   std::vector<std::pair<std::string, std::string>> env = {{"VELK_SIM_TRACE", dir.path()}};
-  auto run = run_program({VELK_STAND_PROBE_PATH, "reset", "read", "run", "./child reset number 42 wait 1000", "read",
-                          "reset", "read"},
-                         dir.path(), "", env);
+  auto run = run_program(
+      {VELK_STAND_PROBE_PATH, "reset", "read", "run", "./child reset number 42 wait 1000", "read", "reset", "read"},
+      dir.path(), "", env);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
             "reset at 800.0 ms\n"

@@ -77,8 +77,12 @@ TEST(ScenarioValues, FollowOneRuleWhereverTheyAreGiven) {
 TEST(ScenarioFile, ReadsBackWhatItWritesAndNamesTheLineItCannotUse) {
   Scenario s;
   std::string error;
-  for (auto [key, value] : {std::pair{"number", "42"}, {"edition", "kordent"}, {"id", "ffffffff,1,2"},
-                            {"link.fault", "late"}, {"link.count", "3"}, {"link.code", "0x18"}})
+  for (auto [key, value] : {std::pair{"number", "42"},
+                            {"edition", "kordent"},
+                            {"id", "ffffffff,1,2"},
+                            {"link.fault", "late"},
+                            {"link.count", "3"},
+                            {"link.code", "0x18"}})
     ASSERT_TRUE(sim::scenario_set(s, key, value, error)) << error;
   Scenario back;
   ASSERT_TRUE(sim::scenario_parse(sim::scenario_text(s), "f", back, error)) << error;
