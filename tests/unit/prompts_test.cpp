@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 #include "console.h"
 #include "console_capture.h"
-#include "exit_codes.h"
 #include "records.h"
 
 namespace {
@@ -52,33 +50,16 @@ TEST(Prompts, TakeOnlyTheirAnswersByTheFirstCharacterAndAskAgainOtherwise) {
                             times(4, kChoice) + "\n" + kChoice + "\n");
 }
 
-// No to going on and 3 to the choice end the program at once, printing nothing
-// more; so does the end of the operator's input, with its own status, also
-// after an answer that was not taken (never acting on it).
-TEST(Prompts, NoAbortAndTheEndOfInputEndTheProgram) {
-  struct Case {
-    const char* answers;
-    std::function<void()> ask;
-    int status;
-    const char* last_words;
-  };
-  const Case cases[] = {
-      {"q\nnein\n", [] { warning_continue(kMessage); }, 0, "\nWarning: Желаете повторить испытания\\? y/n \n$"},
-      {"3\n", [] { warning_continue_break_repeat(kFailure); }, 0, "3 - Прервать\n\n$"},
-      {"x\n  \n", [] { warning_question_yn(kMessage); }, EXIT_INPUT_CLOSED,
-       "y/n \n\nОшибка: ввод оператора закрыт, работа программы завершена.\n$"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EXIT(
-        {
-          feed_stdin(c.answers);
-          stdout_to_stderr();
-          c.ask();
-          std::exit(99);
-        },
-        testing::ExitedWithCode(c.status), c.last_words)
-        << c.answers;
-  }
+// The operator's abort ends the program at once, printing nothing more.
+TEST(Prompts, ThreeToTheChoiceEndsTheProgram) {
+  EXPECT_EXIT(
+      {
+        feed_stdin("3\n");
+        stdout_to_stderr();
+        warning_continue_break_repeat(kFailure);
+        std::exit(99);
+      },
+      testing::ExitedWithCode(0), "3 - Прервать\n\n$");
 }
 
 // A word is kept up to the room given and counted whole; the rest of it is
