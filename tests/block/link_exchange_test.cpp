@@ -14,18 +14,6 @@ namespace {
 
 constexpr unsigned kCycleMs = 310;  // a cycle with a request, with room for the transfers
 
-TEST(LinkExchange, RepliesFillTheRecordsInTheOrderTheRequestsWereQueued) {
-  TestStand().firmware(322).number(27).id(0x01000002, 0xDEADBEEF, 0x0).start_program();
-  RecordWatch records;
-  SPI_command_ShieldRead();
-  SPI_command_IdRead_1();
-  SPI_command_IdRead_2();
-  SPI_command_IdRead_3();
-  EXPECT_EQ(watch_reply_codes(6 * kCycleMs, _FUNC_IDREAD_3), "0 2 24 25 26");
-  EXPECT_EQ(requests_on_bus(), "02 18 19 1A");
-  EXPECT_EQ(records.changes(), "code=26 fw=322 no=27 id0=1000002 id1=DEADBEEF answered=111");
-}
-
 // The fifth receipt of each request is answered: the rejections of the first
 // request are forgiven by its accepted reply, so the second request's four do
 // not make a fifth in a row.

@@ -1,8 +1,10 @@
-// The stand program as the operator meets it: start-up, main menu, the shield's
-// parameters and number, and how it stops when the machine or the console does
-// not allow it to work.
+// The stand program as the operator meets it: start-up, the main menu, the
+// shield's parameters and number, test passes, and how it stops when the
+// machine, the console or the shield does not allow it to go on.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,11 @@ const std::string kVersion = "Версия: v1.4.0\n\n";
 const std::string kMenu =
     "\nВведите номер утилиты и нажмите enter:\n1 - Прочесть шилд\n2 - Тест шилда\n3 - Смена номера шилда\n"
     "exit - Выход\n\n";
+
+std::string parameters(int firmware, int number, const std::string& id = "") {
+  return "Параметры шилда\n---------------\nFirmware : " + std::to_string(firmware) +
+         "\nShield   : " + std::to_string(number) + "\n" + (id.empty() ? "" : "Shield ID: " + id + "\n\n");
+}
 
 // The shield's parameters and a new number, which it shows at the next read.
 // Only a word starting with "exit" leaves, and only the exact option in first
@@ -31,13 +38,10 @@ TEST(StandProgramE2e, RunsTheMenuUntilExitAndStopsWithTheStatusOfWhatEndedIt) {
     std::string out;
   };
   const std::string harmonic = "Запуск в режиме считывания гармоник.\n", no = "Ошибка: нет доступа к ";
-  auto shield = [](int number) {
-    return "Параметры шилда\n---------------\nFirmware : 325\nShield   : " + std::to_string(number) +
-           "\nShield ID: 32001f3436510b38383437\n\n";
-  };
-  const std::string asked = "Новый номер shield:\n";
-  const std::string numbered = kVersion + kMenu + shield(26) + asked + "ERROR: Номер шилда должен быть числом.\n" +
-                               kMenu + shield(26) + asked + "Номер шилда изменен!\n" + kMenu + shield(42) + kMenu;
+  const std::string id = "32001f3436510b38383437", asked = "Новый номер shield:\n";
+  const std::string numbered = kVersion + kMenu + parameters(325, 26, id) + asked +
+                               "ERROR: Номер шилда должен быть числом.\n" + kMenu + parameters(325, 26, id) + asked +
+                               "Номер шилда изменен!\n" + kMenu + parameters(325, 42, id) + kMenu;
   const Case cases[] = {
       {"3\n0000099x\n3\n00000042\n1\nexit\n", {}, {}, 1, numbered},
       {"ex\nExit\n4\nexitnow\n", {}, {}, 1, kVersion + times(4, kMenu)},
@@ -58,6 +62,49 @@ TEST(StandProgramE2e, RunsTheMenuUntilExitAndStopsWithTheStatusOfWhatEndedIt) {
     bool unmapped = &c == &cases[7];
     EXPECT_EQ(run.err.find("bcm2835_init: Unable to open /dev/gpiomem") != std::string::npos, unmapped) << run.err;
     EXPECT_EQ(stand_trace(dir).empty(), unmapped);
+  }
+}
+
+// What the program printed after the set-up questions, and the stand times of
+// the shield's reset line: each pass reads the shield for 1000 ms before asking
+// whether to go on, then the shield stays in reset 600 ms, settles 200 ms, and
+// the next pass starts 100 ms later. A shield that cannot be tested ends the run.
+TEST(StandProgramE2e, PassesAreSeparatedByAResetPulseAndAPauseUntilTheOperatorOrTheShieldEndsThem) {
+  struct Case {
+    const char* state;
+    const char* answers;
+    std::string tail;
+    const char* resets;
+  };
+  const std::string set_up =
+      "\nПрошивать дамп памяти у каждого шилда? (y/n):\nПрошивка шилда отключена\n\n"
+      "\nВведите номер шилда:\n1: Общий;\n2: Kordent Edition;\nВыбран общий\n\n";
+  const std::string again = "\nWarning: Желаете повторить испытания? y/n \n";
+  const Case cases[] = {
+      {"firmware=324\n", "2\nn\n1\ny\ny\nn\n",
+       times(2, parameters(324, 26) + again + "\n") + parameters(324, 26) + again,
+       "0.000 0\n600.000 1\n2000.000 0\n2600.000 1\n3900.000 0\n4500.000 1\n"},
+      {"firmware=321\n", "2\nn\n1\n",
+       times(3, parameters(321, 26) + "Требуется обновление прошивки.\n") +
+           "Невозможно проверить шилд, проверти STLINK и микроконтроллер или замените Dump.bin\n",
+       "0.000 0\n600.000 1\n"},
+      // The parameters and the first identifier word are answered, then the
+      // link falls silent: that pass ends, the next one stops before reading.
+      {"link.fault=dies\nlink.count=2\n", "2\nn\n1\ny\ny\n",
+       parameters(325, 26, "32001f00") + again + "\nОшибка! Проблема передачи по SPI.\n",
+       "0.000 0\n600.000 1\n3250.000 0\n3850.000 1\n"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    std::ofstream(dir.file("shield.state")) << c.state;
+    auto run = run_stand(dir, c.answers);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.substr(run.out.find(set_up) + set_up.size()), c.tail);
+    std::istringstream trace(stand_trace(dir));
+    std::string time, unit, line, level, resets;
+    while (trace >> time >> unit >> line && std::getline(trace, level))
+      if (line == "RST") resets += time + " " + std::to_string(std::stoi(level)) + "\n";
+    EXPECT_EQ(resets, c.resets) << c.state;
   }
 }
 
