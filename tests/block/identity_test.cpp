@@ -17,8 +17,8 @@
 
 namespace {
 
-// Runs a block with the operator's answer; returns what it printed from the
-// firmware line on, the requests it sent, the time it took and what it left behind.
+// Runs a block with the operator's answer; returns what it printed, the requests it sent, the time it took and what it
+// left behind.
 std::string run_block(void (*block)(), const std::string& answer) {
   feed_stdin(answer + "\n");
   auto start = sim::clock_now();
@@ -26,8 +26,7 @@ std::string run_block(void (*block)(), const std::string& answer) {
   block();
   auto took = std::to_string((sim::clock_now() - start) / 1000);
   bcm2835_delay(1);  // lets the other threads finish what they do at this tick
-  std::string shown = out.text();
-  return shown.substr(shown.find("Firmware")) + "| sent " + requests_on_bus(start) + " | " + took + " ms | code " +
+  return out.text() + "| sent " + requests_on_bus(start) + " | " + took + " ms | code " +
          std::to_string(menuSt.functionRead) + " number " + std::to_string(sim::shield_state().number) +
          (shield_idComplete() ? " id complete" : "");
 }
@@ -66,22 +65,22 @@ const std::string kRefused = "ERROR: Прошивка не позволяет м
 // answered keeps what it held, but the identifier is not complete.
 INSTANTIATE_TEST_SUITE_P(
     Shields, IdentityBlock,
-    testing::Values(Run{"number=27 id=1,abc,0", menu_block_ReadShieldOnly,
-                        "Firmware : 325\nShield   : 27\nShield ID: 1abc0\n\n| sent 02 18 19 1A | 1900 ms | code 26 "
-                        "number 27 id complete"},
-                    Run{"id=11,22,77 link.fault=late link.count=1 link.code=0x1A", menu_block_ReadShieldOnly,
-                        "Firmware : 325\nShield   : 26\nShield ID: 112277\n\n| sent 02 18 19 1A 1A | 2110 ms | code 26 "
-                        "number 26 id complete"},
-                    Run{"id=11,22,77 link.fault=silent link.code=0x18", menu_block_ReadShieldOnly,
-                        "Firmware : 325\nShield   : 26\nShield ID: 5555225555\n\n| sent 02 18 18 19 18 1A | 2250 ms | "
-                        "code 25 number 26"},
-                    Run{"link.fault=silent", menu_block_ChangeShield,
-                        "Firmware : 0\nShield   : 0\n" + kRefused + " 02 02 02 | 1000 ms | code 0 number 26"},
-                    Run{"firmware=321", menu_block_ChangeShield,
-                        "Firmware : 321\nShield   : 26\n" + kRefused + " | 1000 ms | code 2 number 26"},
-                    Run{"firmware=322 link.fault=silent link.code=0x14", menu_block_ChangeShield,
-                        "Firmware : 322\nShield   : 26\nНовый номер shield:\nERROR: Проблема записи шилда.\n| sent 02 "
-                        "14 14 14 14 14 14 14 | 3000 ms | code 255 number 26"}));
+    testing::Values(
+        Run{"number=27 id=1,abc,0", menu_block_ReadShieldOnly,
+            shield_parameters(325, 27, "1abc0") + "| sent 02 18 19 1A | 1900 ms | code 26 number 27 id complete"},
+        Run{"id=11,22,77 link.fault=late link.count=1 link.code=0x1A", menu_block_ReadShieldOnly,
+            shield_parameters(325, 26, "112277") + "| sent 02 18 19 1A 1A | 2110 ms | code 26 number 26 id complete"},
+        Run{"id=11,22,77 link.fault=silent link.code=0x19", menu_block_ReadShieldOnly,
+            shield_parameters(325, 26, "11555577") + "| sent 02 18 19 19 1A | 2110 ms | code 26 number 26"},
+        Run{"id=11,22,77 link.fault=silent link.code=0x18", menu_block_ReadShieldOnly,
+            shield_parameters(325, 26, "5555225555") + "| sent 02 18 18 19 18 1A | 2250 ms | code 25 number 26"},
+        Run{"link.fault=silent", menu_block_ChangeShield,
+            shield_parameters(0, 0) + kRefused + " 02 02 02 | 1000 ms | code 0 number 26"},
+        Run{"firmware=321", menu_block_ChangeShield,
+            shield_parameters(321, 26) + kRefused + " | 1000 ms | code 2 number 26"},
+        Run{"firmware=322 link.fault=silent link.code=0x14", menu_block_ChangeShield,
+            shield_parameters(322, 26) + "Новый номер shield:\nERROR: Проблема записи шилда.\n| sent 02 14 14 14 14 14 "
+                                         "14 14 | 3000 ms | code 255 number 26"}));
 
 // Entries one after the other on one shield; the refused ones first, while it
 // still has its number 26.

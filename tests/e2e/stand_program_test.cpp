@@ -17,18 +17,15 @@ const std::string kVersion = "Версия: v1.4.0\n\n";
 const std::string kMenu =
     "\nВведите номер утилиты и нажмите enter:\n1 - Прочесть шилд\n2 - Тест шилда\n3 - Смена номера шилда\n"
     "exit - Выход\n\n";
-
-std::string parameters(int firmware, int number, const std::string& id = "") {
-  return "Параметры шилда\n---------------\nFirmware : " + std::to_string(firmware) +
-         "\nShield   : " + std::to_string(number) + "\n" + (id.empty() ? "" : "Shield ID: " + id + "\n\n");
-}
+const std::string kSetUp =
+    "\nПрошивать дамп памяти у каждого шилда? (y/n):\nПрошивка шилда отключена\n\n"
+    "\nВведите номер шилда:\n1: Общий;\n2: Kordent Edition;\nВыбран общий\n\n";
 
 // The shield's parameters and a new number, which it shows at the next read.
 // Only a word starting with "exit" leaves, and only the exact option in first
-// place chooses the spectrum mode. A machine that does not map the peripherals
-// or cannot start the link's thread, and input ending at a question, each have
-// their message and their own status; unable to map anything, the library
-// says why and no line and no bus is touched.
+// place chooses the spectrum mode, whose pass asks whether to read again. A machine that does not map the
+// peripherals or cannot start the link's thread, and input ending at a question, each have their message and their own
+// status; unable to map anything, the library says why and no line and no bus is touched.
 TEST(StandProgramE2e, RunsTheMenuUntilExitAndStopsWithTheStatusOfWhatEndedIt) {
   struct Case {
     const char* input;
@@ -39,13 +36,15 @@ TEST(StandProgramE2e, RunsTheMenuUntilExitAndStopsWithTheStatusOfWhatEndedIt) {
   };
   const std::string harmonic = "Запуск в режиме считывания гармоник.\n", no = "Ошибка: нет доступа к ";
   const std::string id = "32001f3436510b38383437", asked = "Новый номер shield:\n";
-  const std::string numbered = kVersion + kMenu + parameters(325, 26, id) + asked +
-                               "ERROR: Номер шилда должен быть числом.\n" + kMenu + parameters(325, 26, id) + asked +
-                               "Номер шилда изменен!\n" + kMenu + parameters(325, 42, id) + kMenu;
+  const std::string numbered = kVersion + kMenu + shield_parameters(325, 26, id) + asked +
+                               "ERROR: Номер шилда должен быть числом.\n" + kMenu + shield_parameters(325, 26, id) +
+                               asked + "Номер шилда изменен!\n" + kMenu + shield_parameters(325, 42, id) + kMenu;
+  const std::string spectrum = kVersion + harmonic + kMenu + kSetUp + shield_parameters(325, 26, id) +
+                               "\nWarning: Желаете повторить считывание? y/n \n";
   const Case cases[] = {
       {"3\n0000099x\n3\n00000042\n1\nexit\n", {}, {}, 1, numbered},
       {"ex\nExit\n4\nexitnow\n", {}, {}, 1, kVersion + times(4, kMenu)},
-      {"exit\n", {"-harmonic"}, {}, 1, kVersion + harmonic + kMenu},
+      {"2\nn\n1\nn\n", {"-harmonic"}, {}, 0, spectrum},
       {"exit\n", {"-Harmonic"}, {}, 1, kVersion + kMenu},
       {"exit\n", {"-x", "-harmonic"}, {}, 1, kVersion + kMenu},
       {"exit\n", {"-harmonics"}, {}, 1, kVersion + kMenu},
@@ -76,22 +75,19 @@ TEST(StandProgramE2e, PassesAreSeparatedByAResetPulseAndAPauseUntilTheOperatorOr
     std::string tail;
     const char* resets;
   };
-  const std::string set_up =
-      "\nПрошивать дамп памяти у каждого шилда? (y/n):\nПрошивка шилда отключена\n\n"
-      "\nВведите номер шилда:\n1: Общий;\n2: Kordent Edition;\nВыбран общий\n\n";
   const std::string again = "\nWarning: Желаете повторить испытания? y/n \n";
   const Case cases[] = {
       {"firmware=324\n", "2\nn\n1\ny\ny\nn\n",
-       times(2, parameters(324, 26) + again + "\n") + parameters(324, 26) + again,
+       times(2, shield_parameters(324, 26) + again + "\n") + shield_parameters(324, 26) + again,
        "0.000 0\n600.000 1\n2000.000 0\n2600.000 1\n3900.000 0\n4500.000 1\n"},
       {"firmware=321\n", "2\nn\n1\n",
-       times(3, parameters(321, 26) + "Требуется обновление прошивки.\n") +
+       times(3, shield_parameters(321, 26) + "Требуется обновление прошивки.\n") +
            "Невозможно проверить шилд, проверти STLINK и микроконтроллер или замените Dump.bin\n",
        "0.000 0\n600.000 1\n"},
       // The parameters and the first identifier word are answered, then the
       // link falls silent: that pass ends, the next one stops before reading.
       {"link.fault=dies\nlink.count=2\n", "2\nn\n1\ny\ny\n",
-       parameters(325, 26, "32001f00") + again + "\nОшибка! Проблема передачи по SPI.\n",
+       shield_parameters(325, 26, "32001f00") + again + "\nОшибка! Проблема передачи по SPI.\n",
        "0.000 0\n600.000 1\n3250.000 0\n3850.000 1\n"},
   };
   for (const Case& c : cases) {
@@ -99,7 +95,7 @@ TEST(StandProgramE2e, PassesAreSeparatedByAResetPulseAndAPauseUntilTheOperatorOr
     std::ofstream(dir.file("shield.state")) << c.state;
     auto run = run_stand(dir, c.answers);
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out.substr(run.out.find(set_up) + set_up.size()), c.tail);
+    EXPECT_EQ(run.out.substr(run.out.find(kSetUp) + kSetUp.size()), c.tail);
     std::istringstream trace(stand_trace(dir));
     std::string time, unit, line, level, resets;
     while (trace >> time >> unit >> line && std::getline(trace, level))

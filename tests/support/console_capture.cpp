@@ -26,6 +26,11 @@ std::string times(int n, const std::string& text) {
   return out;
 }
 
+std::string shield_parameters(int firmware, int number, const std::string& id) {
+  return "Параметры шилда\n---------------\nFirmware : " + std::to_string(firmware) +
+         "\nShield   : " + std::to_string(number) + "\n" + (id.empty() ? "" : "Shield ID: " + id + "\n\n");
+}
+
 StdoutCapture::StdoutCapture() { testing::internal::CaptureStdout(); }
 
 StdoutCapture::~StdoutCapture() {
