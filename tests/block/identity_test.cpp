@@ -17,8 +17,8 @@
 
 namespace {
 
-// Runs a block with the operator's answer; returns what it printed, the requests it sent, the time it took and what it
-// left behind.
+// Runs a block with the operator's answer; returns what it printed, the
+// requests it sent, the time it took and what it left behind.
 std::string run_block(void (*block)(), const std::string& answer) {
   feed_stdin(answer + "\n");
   auto start = sim::clock_now();
