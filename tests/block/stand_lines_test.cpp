@@ -8,74 +8,60 @@
 #include "Stand.h"
 #include "board.h"
 #include "gpio.h"
-#include "link_probe.h"
 #include "records.h"
 #include "test_stand.h"
+#include "trace.h"
 
 namespace {
 
-// Every configured line in the order it was configured: "name:direction level".
-std::string configured_lines() {
-  std::string out;
+// In turn: every line in the order it was configured ("name:direction level");
+// over output latches left HIGH by whatever ran on the Pi before, the nine
+// lines the set-up drives LOW, the chip select and the shield's inputs left
+// alone; the reset pulse from a start-mode line left HIGH (released LOW, the
+// shield starts its firmware), in ms from its start; the read-backs sampled
+// for three patterns of the relay and line relay outputs (a healthy shield's
+// read-backs are inverted).
+TEST(StandLines, AreSetUpInOrderPulseTheShieldsResetAndAreSampledIntoTheirOwnFields) {
+  ASSERT_TRUE(TestStand().start());
+  GPIO_init();
+  std::string trail;
   bool seen[sim::kGpioLines] = {};
   for (auto& e : sim::trace_lines())
     if (!std::exchange(seen[e.gpio], true))
-      out += sim::trace_line_name(e.gpio) + (sim::board_function(e.gpio) == BCM2835_GPIO_FSEL_OUTP ? ":out " : ":in ") +
-             std::to_string(sim::board_level(e.gpio)) + " ";
-  return out;
-}
-
-constexpr uint8_t kOutputs[] = {PIN_LN_BR,    PIN_LN_OD,           PIN_LN_IMIT, PIN_RST,     PIN_REL0_OUT, PIN_REL1_OUT,
-                                PIN_REL2_OUT, PIN_REL3_OUT,        PIN_SPI_CS,  PIN_STM_INT, PIN_EK_OUT,   PIN_SEL0_OUT,
-                                PIN_SEL1_OUT, PIN_DOORDETECTOR_OUT};
-
-class StandLines : public testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(TestStand().start()); }
-};
-
-TEST_F(StandLines, AreConfiguredOutputsFirstThenInputs) {
+      trail += sim::trace_line_name(e.gpio) +
+               (sim::board_function(e.gpio) == BCM2835_GPIO_FSEL_OUTP ? ":out " : ":in ") +
+               std::to_string(sim::board_level(e.gpio)) + " ";
+  const uint8_t outputs[] = {PIN_LN_BR,    PIN_LN_OD,           PIN_LN_IMIT, PIN_RST,     PIN_REL0_OUT, PIN_REL1_OUT,
+                             PIN_REL2_OUT, PIN_REL3_OUT,        PIN_SPI_CS,  PIN_STM_INT, PIN_EK_OUT,   PIN_SEL0_OUT,
+                             PIN_SEL1_OUT, PIN_DOORDETECTOR_OUT};
+  for (uint8_t gpio : outputs) bcm2835_gpio_write(gpio, HIGH);
   GPIO_init();
-  EXPECT_EQ(configured_lines(),
-            "LN_BR:out 0 LN_OD:out 0 LN_IMIT:out 0 RST:out 0 REL0_OUT:out 0 REL1_OUT:out 0 REL2_OUT:out 0 "
-            "REL3_OUT:out 0 CE0:out 0 STM_INT:out 0 EK_OUT:out 0 SEL0_OUT:out 0 SEL1_OUT:out 0 DOOR_OUT:out 0 "
-            "REL0_IN:in 1 REL1_IN:in 1 REL2_IN:in 1 REL3_IN:in 1 BR_IN:in 1 ");
-}
-
-// Output latches left HIGH by whatever ran on the Pi before: the set-up drives
-// nine lines LOW and leaves the chip select and the shield's inputs alone.
-TEST_F(StandLines, TheSetUpDrivesOnlyItsNineLinesLow) {
-  for (uint8_t gpio : kOutputs) bcm2835_gpio_write(gpio, HIGH);
-  GPIO_init();
-  std::string levels;
-  for (uint8_t gpio : kOutputs) levels += std::to_string(sim::board_level(gpio));
-  EXPECT_EQ(levels, "00000000101111");
-}
-
-// Released with the start-mode line LOW, the shield starts its firmware.
-TEST_F(StandLines, TheResetPulseHoldsTheShield600msInNormalStartModeAndSettles200ms) {
-  GPIO_init();
+  trail += "\n";
+  for (uint8_t gpio : outputs) trail += std::to_string(sim::board_level(gpio));
   bcm2835_gpio_write(PIN_STM_INT, HIGH);
   bcm2835_gpio_write(PIN_RST, HIGH);
   bcm2835_delay(1);
   auto start = sim::clock_now();
   GPIO_hardReset();
-  EXPECT_EQ(line_changes(start) + "returned +" + std::to_string((sim::clock_now() - start) / 1000),
-            "+0 STM_INT 0\n+0 RST 0\n+600 RST 1\nreturned +800");
-}
-
-TEST_F(StandLines, SamplingTakesEachReadBackIntoItsOwnField) {
-  GPIO_init();
-  const uint8_t outputs[] = {PIN_REL0_OUT, PIN_REL1_OUT, PIN_REL2_OUT, PIN_REL3_OUT, PIN_LN_BR};
-  std::string sampled;
+  for (auto& e : sim::trace_lines())
+    if (e.time >= start)
+      trail += " +" + std::to_string((e.time - start) / 1000) + " " + sim::trace_line_name(e.gpio) + " " +
+               std::to_string(e.level);
+  trail += " returned +" + std::to_string((sim::clock_now() - start) / 1000) + "\n";
+  const uint8_t driven[] = {PIN_REL0_OUT, PIN_REL1_OUT, PIN_REL2_OUT, PIN_REL3_OUT, PIN_LN_BR};
   for (unsigned pattern : {0b10101u, 0b01010u, 0b00000u}) {
-    for (int i = 0; i < 5; ++i) bcm2835_gpio_write(outputs[i], (pattern >> (4 - i)) & 1 ? HIGH : LOW);
+    for (int i = 0; i < 5; ++i) bcm2835_gpio_write(driven[i], (pattern >> (4 - i)) & 1 ? HIGH : LOW);
     stand_ReadSignalPi();
     for (auto level : {stend_signal.REL0, stend_signal.REL1, stend_signal.REL2, stend_signal.REL3, stend_signal.BR})
-      sampled += std::to_string(level);
-    sampled += " ";
+      trail += std::to_string(level);
+    trail += " ";
   }
-  EXPECT_EQ(sampled, "01010 10101 11111 ");  // a healthy shield's read-backs are inverted
+  EXPECT_EQ(trail,
+            "LN_BR:out 0 LN_OD:out 0 LN_IMIT:out 0 RST:out 0 REL0_OUT:out 0 REL1_OUT:out 0 REL2_OUT:out 0 "
+            "REL3_OUT:out 0 CE0:out 0 STM_INT:out 0 EK_OUT:out 0 SEL0_OUT:out 0 SEL1_OUT:out 0 DOOR_OUT:out 0 "
+            "REL0_IN:in 1 REL1_IN:in 1 REL2_IN:in 1 REL3_IN:in 1 BR_IN:in 1 \n"
+            "00000000101111 +0 STM_INT 0 +0 RST 0 +600 RST 1 returned +800\n"
+            "01010 10101 11111 ");
 }
 
 }  // namespace

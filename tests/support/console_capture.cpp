@@ -1,49 +1,43 @@
 #include "console_capture.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
-
-namespace {
-
-std::string temp_path(const char* tag) {
-  std::string path = std::string("/tmp/velk_") + tag + "_XXXXXX";
-  int fd = mkstemp(path.data());
-  if (fd >= 0) close(fd);
-  return path;
-}
-
-}  // namespace
 
 void feed_stdin(const std::string& answers) {
-  std::string path = temp_path("stdin");
+  char path[] = "/tmp/velk_stdin_XXXXXX";
+  close(mkstemp(path));
   std::ofstream(path) << answers;
-  if (!std::freopen(path.c_str(), "r", stdin)) std::abort();
-  std::remove(path.c_str());
+  if (!std::freopen(path, "r", stdin)) std::abort();
+  std::remove(path);
 }
 
-StdoutCapture::StdoutCapture() : path_(temp_path("stdout")) {
+void stdout_to_stderr() {
   std::fflush(stdout);
-  saved_fd_ = dup(STDOUT_FILENO);
-  std::FILE* f = std::fopen(path_.c_str(), "w");
-  dup2(fileno(f), STDOUT_FILENO);
-  std::fclose(f);
+  dup2(STDERR_FILENO, STDOUT_FILENO);
 }
+
+std::string times(int n, const std::string& text) {
+  std::string out;
+  while (n-- > 0) out += text;
+  return out;
+}
+
+std::string shield_parameters(int firmware, int number, const std::string& id) {
+  return "Параметры шилда\n---------------\nFirmware : " + std::to_string(firmware) +
+         "\nShield   : " + std::to_string(number) + "\n" + (id.empty() ? "" : "Shield ID: " + id + "\n\n");
+}
+
+StdoutCapture::StdoutCapture() { testing::internal::CaptureStdout(); }
 
 StdoutCapture::~StdoutCapture() {
-  std::fflush(stdout);
-  dup2(saved_fd_, STDOUT_FILENO);
-  close(saved_fd_);
-  std::remove(path_.c_str());
+  if (capturing_) testing::internal::GetCapturedStdout();
 }
 
 std::string StdoutCapture::text() {
-  std::fflush(stdout);
-  std::ifstream in(path_);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+  capturing_ = false;
+  return testing::internal::GetCapturedStdout();
 }

@@ -1,12 +1,25 @@
 // The operator's console in tests: answers fed to standard input, and what the
-// program prints taken from standard output (the file descriptors themselves,
-// so printf and the program's buffering are covered).
+// program prints taken from standard output (the file descriptor itself, so
+// printf and the program's buffering are covered).
 #pragma once
 #include <string>
 
 // Replaces standard input with `answers` for the rest of the test.
 void feed_stdin(const std::string& answers);
 
+// A death test sees only the dying child's standard error, while the stand
+// program talks on standard output. Called first inside the dying statement,
+// this sends what the child prints from then on to standard error.
+void stdout_to_stderr();
+
+// `text` `n` times over: a question asked again and again.
+std::string times(int n, const std::string& text);
+
+// The shield's parameters as the stand program prints them; the identifier
+// line only when `id` is given.
+std::string shield_parameters(int firmware, int number, const std::string& id = "");
+
+// Captures standard output from its construction on.
 class StdoutCapture {
  public:
   StdoutCapture();
@@ -14,10 +27,9 @@ class StdoutCapture {
   StdoutCapture(const StdoutCapture&) = delete;
   StdoutCapture& operator=(const StdoutCapture&) = delete;
 
-  // Everything printed since the capture began (flushes first).
+  // Ends the capture and returns everything printed during it.
   std::string text();
 
  private:
-  int saved_fd_;
-  std::string path_;
+  bool capturing_ = true;
 };

@@ -37,20 +37,9 @@ std::string read_file(const std::string& path) {
   return s.str();
 }
 
-// Only these two know how a run is asked for its trace and where it goes.
+// The only place that knows how a run is asked for its trace.
 ProgramRun run_stand(const TempDir& dir, const std::string& input, std::vector<std::string> args, Env env) {
   args.insert(args.begin(), VELK_STM_TOOL_PATH);
   env.emplace_back("VELK_SIM_TRACE", dir.path());
   return run_program(args, dir.path(), input, env);
-}
-
-// A later run in the same directory writes Velk_STM_Tool.2.log, .3.log...
-std::optional<std::string> stand_trace(const TempDir& dir) {
-  std::optional<std::string> latest;
-  for (int n = 1; n < 100; ++n) {
-    std::string path = dir.file(n == 1 ? "Velk_STM_Tool.log" : "Velk_STM_Tool." + std::to_string(n) + ".log");
-    if (!std::filesystem::exists(path)) break;
-    latest = read_file(path);
-  }
-  return latest;
 }

@@ -10,32 +10,20 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "exit_guard.h"
-
 namespace {
-
 pid_t guarded = 0;
 bool all_cases_ran = false;
-
-void fail_unexpected_exit() {
-  if (getpid() != guarded || all_cases_ran) return;
-  std::fflush(stdout);
-  std::fputs("\nThe test program was ended before its test cases finished.\n", stderr);
-  _exit(1);
-}
-
 }  // namespace
-
-void exit_guard_arm() {
-  guarded = getpid();
-  all_cases_ran = false;
-  static bool registered = std::atexit(fail_unexpected_exit) == 0;
-  (void)registered;
-}
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
-  if (GTEST_FLAG_GET(internal_run_death_test).empty()) exit_guard_arm();
+  if (GTEST_FLAG_GET(internal_run_death_test).empty()) guarded = getpid();
+  std::atexit([] {
+    if (getpid() != guarded || all_cases_ran) return;
+    std::fflush(stdout);
+    std::fputs("\nThe test program was ended before its test cases finished.\n", stderr);
+    _exit(1);
+  });
   int status = RUN_ALL_TESTS();
   all_cases_ran = true;
   return status;
