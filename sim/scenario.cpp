@@ -96,12 +96,15 @@ constexpr auto enum_parse = [](Scenario& s, std::string_view text, std::string& 
   return false;
 };
 
+template <typename E, size_t N>
+std::string_view name_of(const Named<E> (&names)[N], E value) {
+  for (auto& n : names)
+    if (n.value == value) return n.name;
+  return names[0].name;
+}
+
 template <auto Field, const auto& Names>
-constexpr auto enum_print = [](const Scenario& s) {
-  for (auto& n : Names)
-    if (n.value == field(s, Field)) return std::string(n.name);
-  return std::string(Names[0].name);
-};
+constexpr auto enum_print = [](const Scenario& s) { return std::string(name_of(Names, field(s, Field))); };
 
 bool parse_id(Scenario& s, std::string_view text, std::string& why) {
   uint32_t words[3];
@@ -281,18 +284,8 @@ bool scenario_from_environment(Scenario& s, std::string& error) {
   return true;
 }
 
-std::string_view edition_name(Edition e) { return e == Edition::kordent ? "kordent" : "general"; }
+std::string_view edition_name(Edition e) { return name_of(kEditions, e); }
 
-std::string_view link_fault_name(LinkFault f) {
-  for (auto& n : kLinkFaults)
-    if (n.value == f) return n.name;
-  return "none";
-}
-
-std::optional<LinkFault> link_fault_from_name(std::string_view name) {
-  for (auto& n : kLinkFaults)
-    if (n.name == name) return n.value;
-  return std::nullopt;
-}
+std::string_view link_fault_name(LinkFault f) { return name_of(kLinkFaults, f); }
 
 }  // namespace sim

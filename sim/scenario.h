@@ -12,7 +12,6 @@
 //            (upper case, '.' and '-' as '_'): VELK_SIM_SPEED, VELK_SIM_TRACE...
 #pragma once
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -72,6 +71,5 @@ bool scenario_from_environment(Scenario& s, std::string& error);
 // Names of enumerations in the file form.
 std::string_view edition_name(Edition e);
 std::string_view link_fault_name(LinkFault f);
-std::optional<LinkFault> link_fault_from_name(std::string_view name);
 
 }  // namespace sim

@@ -51,6 +51,20 @@ bool read_all(int fd, std::string& text) {
   }
 }
 
+// Whole and atomically, through a link to the file it names.
+bool file_replace(const std::string& path, const std::string& text, std::string& error) {
+  std::string target = target_of(path);
+  std::string temp = target + ".XXXXXX";
+  Fd out{::mkostemp(temp.data(), O_CLOEXEC)};
+  bool ok = out.fd >= 0 && ::fchmod(out.fd, 0644) == 0 && write_all(out.fd, text) && ::fsync(out.fd) == 0 &&
+            ::rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    error = "cannot write " + path + ": " + reason();
+    if (out.fd >= 0) ::unlink(temp.c_str());
+  }
+  return ok;
+}
+
 }  // namespace
 
 StandFileLock::StandFileLock(const std::string& state_path, bool exclusive) {
@@ -93,19 +107,6 @@ bool scenario_load(const std::string& path, Scenario& s, bool& found, std::strin
   }
   found = true;
   return scenario_parse(text, path, s, error);
-}
-
-bool file_replace(const std::string& path, const std::string& text, std::string& error) {
-  std::string target = target_of(path);
-  std::string temp = target + ".XXXXXX";
-  Fd out{::mkostemp(temp.data(), O_CLOEXEC)};
-  bool ok = out.fd >= 0 && ::fchmod(out.fd, 0644) == 0 && write_all(out.fd, text) && ::fsync(out.fd) == 0 &&
-            ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    error = "cannot write " + path + ": " + reason();
-    if (out.fd >= 0) ::unlink(temp.c_str());
-  }
-  return ok;
 }
 
 bool scenario_save(const std::string& path, const Scenario& s, std::string& error) {

@@ -42,9 +42,6 @@ bool scenario_load(const std::string& path, Scenario& s, bool& found, std::strin
 // Writes the lasting keys of `s` to `path`, whole and atomically. Takes no lock.
 bool scenario_save(const std::string& path, const Scenario& s, std::string& error);
 
-// Writes `text` to `path` whole and atomically (through a link to its target).
-bool file_replace(const std::string& path, const std::string& text, std::string& error);
-
 // The stand time file beside a state file ("dir/shield.state" -> "dir/stand.time").
 std::string stand_time_path(const std::string& state_path);
 
