@@ -6,3 +6,4 @@ spi_st SPI_str;
 shield_st shieldSt;
 stend_signal_st stend_signal;
 stand_adc_st stand_ADC;
+error_st_t error_st;

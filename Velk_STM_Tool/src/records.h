@@ -78,3 +78,31 @@ struct stand_adc_st {
   uint16_t OD;
 };
 extern stand_adc_st stand_ADC;
+
+// Failure codes: bit n of error_st.stand is set when check n failed at least
+// once in this pass. Code 0 marks a failed shield link.
+enum error_codes : uint8_t {
+  _ERROR_SPI = 0,
+  _ERROR_EK = 1,
+  _ERROR_S0 = 2,
+  _ERROR_S1 = 3,
+  _ERROR_OpenDetector = 4,
+  _ERROR_REL0 = 5,
+  _ERROR_REL1 = 6,
+  _ERROR_REL2 = 7,
+  _ERROR_REL3 = 8,
+  _ERROR_BR = 9,
+  _ERROR_ADC_BR = 10,
+  _ERROR_ADC_IMIT = 11,
+  _ERROR_ADC_OD = 12,
+  _ERROR_AUDIO = 13,
+  _ERROR_EKS = 14,
+};
+
+// The failure register: the checks only set bits, the report clears it.
+struct error_st_t {
+  uint32_t stand;
+};
+extern error_st_t error_st;
+
+inline void error_set(error_codes code) { error_st.stand |= 1u << code; }
