@@ -15,6 +15,7 @@
 #include "clock.h"
 #include "spi0.h"
 #include "stand.h"
+#include "stand_files.h"
 
 volatile uint32_t* bcm2835_spi0 = static_cast<uint32_t*>(MAP_FAILED);
 volatile uint32_t* bcm2835_gpio = static_cast<uint32_t*>(MAP_FAILED);
@@ -65,6 +66,12 @@ int bcm2835_init(void) {
   if (mapping == sim::Mapping::none) {
     std::fprintf(stderr, "bcm2835_init: Unable to open /dev/gpiomem: No such file or directory\n");
     return 0;
+  }
+  std::string error;
+  auto& config = sim::stand_config();
+  if (!sim::board_attach_lines(config.state_path, config.scenario.board_start, error)) {
+    std::fprintf(stderr, "simulated stand: %s\n", error.c_str());
+    std::exit(sim::kExitBadScenario);
   }
   bcm2835_gpio = gpio_block;
   if (mapping == sim::Mapping::full) bcm2835_spi0 = spi0_block;

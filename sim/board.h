@@ -1,17 +1,35 @@
 // The Pi's 54 GPIO lines: function select, output latches and the level each
-// line shows. Inputs get their level from the stand's wiring (wiring.h); the
+// line shows. Function selects and latches outlive a program, as on a Pi they
+// last until power-off: a program on a stand maps them from the stand's file
+// and finds them as the previous program left them. Inputs get their level from the stand's wiring (wiring.h); the
 // SPI0 pins from the controller. Every change of a shown level is traced and
 // passed to the shield, which watches its reset and start-mode lines.
 // Leaves out: pulls, edge detection, drive strength, the alternate functions
 // other than SPI0.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "lock.h"
+#include "scenario.h"
+#include "stand_files.h"
 
 namespace sim {
 
-constexpr uint8_t kGpioLines = 54;
+constexpr uint8_t kGpioLines = kBoardLines;
+
+// `start` written into the two rows of digits.
+void board_preset(BoardStart start, const BoardLines& lines);
+
+// Called when a program maps the GPIO block: the lines of the stand whose
+// state file is `state_path` (in memory from `start` when it is empty; the
+// stand's file, written from `start` when missing, otherwise). The levels
+// found go into the trace first and to the shield. False with `error` when
+// the stand's file is not the board's lines.
+bool board_attach_lines(const std::string& state_path, BoardStart start, std::string& error);
+
+// Looks again at every line after another program may have changed them.
+void board_refresh();
 
 void board_fsel_locked(const StandLock&, uint8_t gpio, uint8_t mode);
 void board_write_locked(const StandLock&, uint8_t gpio, uint8_t level);

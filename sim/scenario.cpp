@@ -29,6 +29,10 @@ constexpr Named<LinkFault> kLinkFaults[] = {
 constexpr Named<Mapping> kMappings[] = {
     {Mapping::full, "full"}, {Mapping::gpio_only, "gpio-only"}, {Mapping::none, "none"}};
 
+constexpr Named<BoardStart> kBoardStarts[] = {{BoardStart::power_up, "power-up"},
+                                              {BoardStart::adc_aborted, "adc-aborted"},
+                                              {BoardStart::flasher_left, "flasher-left"}};
+
 constexpr Named<bool> kThreadModes[] = {{false, "ok"}, {true, "fail"}};
 
 // Decimal digits only: no sign, no blanks, no base prefix; leading zeros are
@@ -60,6 +64,14 @@ T& field(Scenario& s, T ShieldState::*f) {
 template <typename T>
 T& field(Scenario& s, T RunSettings::*f) {
   return s.run.*f;
+}
+template <typename T>
+T& field(Scenario& s, T Scenario::*f) {
+  return s.*f;
+}
+template <typename T>
+const T& field(const Scenario& s, T Scenario::*f) {
+  return s.*f;
 }
 template <typename T>
 const T& field(const Scenario& s, T ShieldState::*f) {
@@ -196,6 +208,11 @@ constexpr ScenarioKey kKeys[] = {
      KeyScope::lasting, decimal_parse<&S::link_fault_count, 0xFFFFFFFF>, decimal_print<&S::link_fault_count>},
     {"link.code", "0..255|0x00..0xff", "the function code the link fault hits; 0 = every code", KeyScope::lasting,
      parse_link_code, print_link_code},
+    {"board.start", "power-up|adc-aborted|flasher-left",
+     "how a fresh working directory's GPIO lines stand before the first program: as after power-on, or as "
+     "left by an aborted ADC check or by the flasher",
+     KeyScope::lasting, enum_parse<&Scenario::board_start, kBoardStarts>,
+     enum_print<&Scenario::board_start, kBoardStarts>},
     {"speed", "0|0.1..50", "0 = as fast as possible, deterministic; else real pace times this", KeyScope::run,
      parse_speed, print_speed},
     {"trace", "DIR", "write each program's waveforms (NAME.vcd) and text log (NAME.log) into DIR",

@@ -31,9 +31,19 @@ struct RunSettings {
   bool fail_threads = false;   // thread creation fails
 };
 
+// How the Pi's GPIO lines stand in a fresh working directory, before any
+// program there has touched them: as after power-on, or as a program that
+// was stopped half-way left them.
+enum class BoardStart : uint8_t {
+  power_up,      // every line an input, every latch LOW
+  adc_aborted,   // the stand's lines set up, the line relay and the IMIT source left on
+  flasher_left,  // the stand's lines set up, the start-mode line left HIGH
+};
+
 struct Scenario {
   ShieldState shield;
   RunSettings run;
+  BoardStart board_start = BoardStart::power_up;
 };
 
 enum class KeyScope : uint8_t { lasting, run };

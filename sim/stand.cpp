@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "board.h"
 #include "clock.h"
 #include "stand_files.h"
 #include "trace.h"
@@ -28,8 +29,11 @@ void publish_time() {
   if (!time_path.empty()) stand_time_save(time_path, clock_now());
 }
 
+// The child may have changed the board's lines as well.
 void catch_up_with_child() {
-  if (!time_path.empty()) clock_catch_up(stand_time_load(time_path));
+  if (time_path.empty()) return;
+  clock_catch_up(stand_time_load(time_path));
+  board_refresh();
 }
 
 }  // namespace

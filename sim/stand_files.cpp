@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,6 +66,40 @@ bool file_replace(const std::string& path, const std::string& text, std::string&
   return ok;
 }
 
+std::string beside(const std::string& state_path, const char* name) {
+  auto slash = state_path.rfind('/');
+  return (slash == std::string::npos ? std::string() : state_path.substr(0, slash + 1)) + name;
+}
+
+// board.lines: a fixed layout, so that a program can keep it mapped and
+// change one digit in place.
+constexpr std::string_view kBoardHeader =
+    "# The Pi's GPIO lines 0..53 as the board keeps them until power-off:\n"
+    "# function select (0 input, 1 output, 4 ALT0...) and output latch (0 LOW, 1 HIGH).\n";
+constexpr std::string_view kFselRow = "fsel  ";
+constexpr std::string_view kLatchRow = "latch ";
+constexpr size_t kFselAt = kBoardHeader.size() + kFselRow.size();
+constexpr size_t kLatchAt = kFselAt + kBoardLines + 1 + kLatchRow.size();
+constexpr size_t kBoardFileSize = kLatchAt + kBoardLines + 1;
+
+std::string board_text(const BoardLines& lines) {
+  return std::string(kBoardHeader) + std::string(kFselRow) + std::string(lines.fsel, kBoardLines) + "\n" +
+         std::string(kLatchRow) + std::string(lines.latch, kBoardLines) + "\n";
+}
+
+bool digits_in(const char* row, char highest) {
+  for (size_t g = 0; g < kBoardLines; ++g)
+    if (row[g] < '0' || row[g] > highest) return false;
+  return true;
+}
+
+bool is_board_text(std::string_view text) {
+  return text.size() == kBoardFileSize && text.starts_with(kBoardHeader) &&
+         text.substr(kBoardHeader.size(), kFselRow.size()) == kFselRow &&
+         text.substr(kFselAt + kBoardLines, 1 + kLatchRow.size()) == std::string("\n") + std::string(kLatchRow) &&
+         text.back() == '\n' && digits_in(text.data() + kFselAt, '7') && digits_in(text.data() + kLatchAt, '1');
+}
+
 }  // namespace
 
 StandFileLock::StandFileLock(const std::string& state_path, bool exclusive) {
@@ -113,10 +148,7 @@ bool scenario_save(const std::string& path, const Scenario& s, std::string& erro
   return file_replace(path, scenario_text(s), error);
 }
 
-std::string stand_time_path(const std::string& state_path) {
-  auto slash = state_path.rfind('/');
-  return (slash == std::string::npos ? std::string() : state_path.substr(0, slash + 1)) + "stand.time";
-}
+std::string stand_time_path(const std::string& state_path) { return beside(state_path, "stand.time"); }
 
 uint64_t stand_time_load(const std::string& path) {
   Fd in{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
@@ -130,6 +162,32 @@ uint64_t stand_time_load(const std::string& path) {
 void stand_time_save(const std::string& path, uint64_t time_us) {
   std::string error;
   file_replace(path, std::to_string(time_us) + "\n", error);  // a lost time only restarts the axis
+}
+
+std::string board_lines_path(const std::string& state_path) { return beside(state_path, "board.lines"); }
+
+bool board_lines_map(const std::string& state_path, const BoardLines& initial, BoardLines& lines,
+                     std::string& error) {
+  std::string path = board_lines_path(state_path);
+  StandFileLock lock(state_path, true);
+  if (::access(path.c_str(), F_OK) != 0 && !file_replace(path, board_text(initial), error)) return false;
+  Fd file{::open(path.c_str(), O_RDWR | O_CLOEXEC)};
+  struct stat info;
+  if (file.fd < 0 || ::fstat(file.fd, &info) != 0) {
+    error = path + ": cannot be opened: " + reason();
+    return false;
+  }
+  void* map = MAP_FAILED;
+  if (S_ISREG(info.st_mode) && static_cast<size_t>(info.st_size) == kBoardFileSize)
+    map = ::mmap(nullptr, kBoardFileSize, PROT_READ | PROT_WRITE, MAP_SHARED, file.fd, 0);
+  auto* text = static_cast<char*>(map);
+  if (map == MAP_FAILED || !is_board_text({text, kBoardFileSize})) {
+    if (map != MAP_FAILED) ::munmap(map, kBoardFileSize);
+    error = path + ": not the board's lines (remove it to power the board up)";
+    return false;
+  }
+  lines = {text + kFselAt, text + kLatchAt};  // mapped for the rest of the program
+  return true;
 }
 
 }  // namespace sim

@@ -13,6 +13,18 @@
 
 namespace sim {
 
+// The Pi's GPIO function selects and output latches as the board keeps them
+// until power-off, one digit per line 0..53 (function select 0 input, 1
+// output, 4 ALT0...; latch 0 or 1). Kept in board.lines beside the state file,
+// mapped into every program of the stand: a change is in the file the moment
+// it is made, as in the real block, and the next program finds it.
+inline constexpr size_t kBoardLines = 54;
+
+struct BoardLines {
+  char* fsel;
+  char* latch;
+};
+
 // Exit statuses of a program whose stand cannot be set up (and of the launcher).
 inline constexpr int kExitUsage = 64;       // a bad option of the launcher
 inline constexpr int kExitNoProgram = 66;   // the program to start is missing
@@ -48,5 +60,14 @@ std::string stand_time_path(const std::string& state_path);
 // The stand time recorded there, or 0 when there is none (or it is unreadable).
 uint64_t stand_time_load(const std::string& path);
 void stand_time_save(const std::string& path, uint64_t time_us);
+
+// The board's file beside a state file ("dir/shield.state" -> "dir/board.lines").
+std::string board_lines_path(const std::string& state_path);
+
+// Maps the board's file into `lines`, writing it from `initial` first when it
+// is missing. A file that is not the board's lines gives false with `error`
+// saying why.
+bool board_lines_map(const std::string& state_path, const BoardLines& initial, BoardLines& lines,
+                     std::string& error);
 
 }  // namespace sim

@@ -173,6 +173,10 @@ void trace_line_locked(StandTime time, uint8_t gpio, uint8_t level) {
   s.vcd.write(s.vcd_writer.line(e));
 }
 
+void trace_note_locked(StandTime time, const std::string& text) {
+  if (writing() && !state().window_open) state().log.write(stamp(time) + "-- " + text + "\n");
+}
+
 void trace_window_begin_locked() { state().window_open = true; }
 
 void trace_window_locked(SpiWindow window) {

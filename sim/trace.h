@@ -12,6 +12,7 @@
 //                     "   12345.678 ms  RST          1" for a line,
 //                     "   12345.678 ms  CE0  MOSI A1 02 ...  MISO 00 ..." for a
 //                     window, every byte of it however long;
+//                     "   12345.678 ms  -- ..." for a remark of the stand;
 //  - trace_keep_in_memory(true) keeps it for the back door (tests).
 // Leaves out: lines outside the wiring table in the VCD (the log names them
 // gpioN), bit-level timing inside the controller beyond one divider per window.
@@ -71,6 +72,8 @@ std::string trace_line_name(uint8_t gpio);
 // between (another thread, free-running clock) reach the files after it, in
 // time order.
 void trace_line_locked(StandTime time, uint8_t gpio, uint8_t level);
+// A remark for the person reading the text log ("-- text"); not in the VCD.
+void trace_note_locked(StandTime time, const std::string& text);
 void trace_window_begin_locked();
 void trace_window_locked(SpiWindow window);
 

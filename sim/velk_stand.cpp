@@ -168,14 +168,17 @@ void prepare_state(const Request& r, const std::string& state_path) {
   std::string error;
   if (!r.fresh && !scenario_load(state_path, s, found, error)) fail(kExitBadScenario, error);
   bool changed = r.fresh || !found;
+  bool board_start = false;  // a new starting state for the lines takes effect now
   for (auto& setting : r.settings) {
     if (setting.key->scope != KeyScope::lasting) continue;
     scenario_set(s, setting.key->name, setting.value, error);
     changed = true;
+    board_start = board_start || setting.key->name == "board.start";
   }
   if (changed && !scenario_save(state_path, s, error)) fail(kExitCannotWrite, error);
-  std::error_code ignored;  // no stand time yet is what --fresh wants
+  std::error_code ignored;  // no stand time and a powered-up board is what --fresh wants
   if (r.fresh) fs::remove(stand_time_path(state_path), ignored);
+  if (r.fresh || board_start) fs::remove(board_lines_path(state_path), ignored);
 }
 
 void pass_run_settings(const Request& r) {

@@ -5,6 +5,7 @@
 //   number N         ask the shield to keep number N
 //   read             ask the shield for its number
 //   wait MS          let MS of stand time pass
+//   high GPIO        make GPIO an output and drive it HIGH
 //   run COMMAND      run COMMAND through the shell and wait for it
 #include <bcm2835.h>
 
@@ -43,6 +44,11 @@ int main(int argc, char** argv) {
     if (step == "number") exchange(0x14, static_cast<uint8_t>(std::atoi(arg.c_str())));
     if (step == "read") std::printf("number %u\n", exchange(0x02, 0xEF));
     if (step == "wait") bcm2835_delay(static_cast<unsigned>(std::atoi(arg.c_str())));
+    if (step == "high") {
+      auto gpio = static_cast<uint8_t>(std::atoi(arg.c_str()));
+      bcm2835_gpio_fsel(gpio, BCM2835_GPIO_FSEL_OUTP);
+      bcm2835_gpio_write(gpio, HIGH);
+    }
     if (step == "run") std::fflush(stdout), pclose(popen(arg.c_str(), "w"));
     if (step != "reset" && step != "read") ++i;
     std::printf("%s at %.1f ms\n", step.c_str(), static_cast<double>(sim::clock_now()) / 1000.0);

@@ -1,0 +1,86 @@
+// The board keeps its lines between programs, as a Pi does until power-off:
+// the stand program finds what the last program left switched on and puts it
+// right before it checks anything, and the shield's reset is a whole pulse
+// between passes.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "console_capture.h"
+#include "program_run.h"
+
+namespace {
+
+// The trace's lines ("time ms  NAME  level") and remarks ("time ms  -- ...") of
+// the given names, as "NAME=level" with "|" for a remark, up to the first
+// SPI request; with `to_end`, to the end, and a rising edge with the time
+// since the line fell ("RST=1+600").
+std::string excerpt(const std::string& log, const std::string& names, bool to_end = false) {
+  std::istringstream in(log);
+  std::string out, line;
+  double fell = 0;
+  while (std::getline(in, line) && (to_end || line.find("CE0  MOSI") == std::string::npos)) {
+    std::istringstream fields(line);
+    std::string time, ms, name, level;
+    fields >> time >> ms >> name >> level;
+    if (name == "--") out += "| ";
+    if (names.find(" " + name + " ") == std::string::npos) continue;
+    double t = std::stod(time);
+    out += name + "=" + level + (to_end && level == "1" ? "+" + std::to_string(int(t - fell)) : "") + " ";
+    if (level == "0") fell = t;
+  }
+  return out;
+}
+
+TEST(BoardLines, StandProgramFindsWhatTheLastProgramLeftOnAndSwitchesItOffBeforeItsFirstRequest) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> before;  // stand_probe's steps; none: `name` is the scenario
+    std::string trace;  // up to the first request
+  };
+  // LN_IMIT, LN_BR and REL0_OUT switched on by a program that then ended.
+  const Case cases[] = {
+      {"lines left on", {"high", "22", "high", "24", "high", "6"},
+       "| REL0_OUT=1 RST=0 STM_INT=0 LN_IMIT=1 LN_BR=1 | LN_BR=0 LN_IMIT=0 REL0_OUT=0 RST=1 "},
+      {"board.start=adc-aborted", {},
+       "| REL0_OUT=0 RST=1 STM_INT=0 LN_IMIT=1 LN_BR=1 | LN_BR=0 LN_IMIT=0 RST=0 RST=1 "},
+      {"board.start=flasher-left", {}, "| REL0_OUT=0 RST=1 STM_INT=1 LN_IMIT=0 LN_BR=0 | RST=0 STM_INT=0 RST=1 "},
+  };
+  for (auto& c : cases) {
+    TempDir dir;
+    if (c.before.empty()) std::ofstream(dir.file("shield.state")) << c.name << "\n";
+    std::vector<std::string> probe = {VELK_STAND_PROBE_PATH};
+    probe.insert(probe.end(), c.before.begin(), c.before.end());
+    if (!c.before.empty()) {
+      ASSERT_EQ(run_program(probe, dir.path(), "").status, 0);
+    }
+    auto run = run_stand(dir, "1\nexit\n");
+    EXPECT_EQ(run.status, 1) << c.name;
+    EXPECT_NE(run.out.find(shield_parameters(325, 26, "32001f3436510b38383437")), std::string::npos) << c.name;
+    EXPECT_EQ(excerpt(stand_trace(dir), " REL0_OUT RST STM_INT LN_IMIT LN_BR "), c.trace) << c.name;
+  }
+}
+
+}  // namespace
+
+// Between two passes the reset line goes LOW from HIGH and is held 600 ms.
+TEST(BoardLines, ShieldResetBetweenPassesIsAWholePulse) {
+  TempDir dir;
+  ASSERT_EQ(run_stand(dir, "2\nn\n1\ny\nn\n").status, 0);
+  EXPECT_EQ(excerpt(stand_trace(dir), " RST ", true), "RST=0 RST=1+600 RST=0 RST=1+600 ");
+}
+
+// A board file that is not one stops the program before it touches a line;
+// choosing how the board starts through the launcher powers it up anew.
+TEST(BoardLines, UnreadableBoardIsRefusedUntilTheLauncherSetsItsStartAnew) {
+  TempDir dir;
+  std::ofstream(dir.file("board.lines")) << "fsel 1\n";
+  auto run = run_stand(dir, "exit\n");
+  EXPECT_EQ(run.status, 78);
+  EXPECT_NE(run.err.find("board.lines: not the board's lines (remove it to power the board up)"), std::string::npos);
+  EXPECT_EQ(stand_trace(dir), "");
+  run = run_program({VELK_LAUNCHER_PATH, "--dir", dir.path(), "--board-start", "power-up"}, dir.path(), "exit\n");
+  EXPECT_EQ(run.status, 1) << run.err;
+}
