@@ -65,8 +65,9 @@ void board_preset(BoardStart start, const BoardLines& lines) {
   // As the stand program sets its lines up: outputs idle HIGH where LOW asserts.
   for (auto& l : kStandLines) {
     bool output = l.role != Role::read_back && l.role != Role::spi;
-    lines.fsel[l.gpio] = digit(output ? BCM2835_GPIO_FSEL_OUTP : l.role == Role::spi ? BCM2835_GPIO_FSEL_ALT0
-                                                                                     : BCM2835_GPIO_FSEL_INPT);
+    lines.fsel[l.gpio] = digit(output                ? BCM2835_GPIO_FSEL_OUTP
+                               : l.role == Role::spi ? BCM2835_GPIO_FSEL_ALT0
+                                                     : BCM2835_GPIO_FSEL_INPT);
     lines.latch[l.gpio] = digit(l.role == Role::shield_input || l.role == Role::reset);
   }
   bool flasher = start == BoardStart::flasher_left;

@@ -166,8 +166,7 @@ void stand_time_save(const std::string& path, uint64_t time_us) {
 
 std::string board_lines_path(const std::string& state_path) { return beside(state_path, "board.lines"); }
 
-bool board_lines_map(const std::string& state_path, const BoardLines& initial, BoardLines& lines,
-                     std::string& error) {
+bool board_lines_map(const std::string& state_path, const BoardLines& initial, BoardLines& lines, std::string& error) {
   std::string path = board_lines_path(state_path);
   StandFileLock lock(state_path, true);
   if (::access(path.c_str(), F_OK) != 0 && !file_replace(path, board_text(initial), error)) return false;

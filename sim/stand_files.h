@@ -26,8 +26,8 @@ struct BoardLines {
 };
 
 // Exit statuses of a program whose stand cannot be set up (and of the launcher).
-inline constexpr int kExitUsage = 64;       // a bad option of the launcher
-inline constexpr int kExitNoProgram = 66;   // the program to start is missing
+inline constexpr int kExitUsage = 64;        // a bad option of the launcher
+inline constexpr int kExitNoProgram = 66;    // the program to start is missing
 inline constexpr int kExitCannotWrite = 73;  // the working or trace directory cannot be written
 inline constexpr int kExitBadScenario = 78;  // the scenario file or a VELK_SIM_ setting is unusable
 
@@ -67,7 +67,6 @@ std::string board_lines_path(const std::string& state_path);
 // Maps the board's file into `lines`, writing it from `initial` first when it
 // is missing. A file that is not the board's lines gives false with `error`
 // saying why.
-bool board_lines_map(const std::string& state_path, const BoardLines& initial, BoardLines& lines,
-                     std::string& error);
+bool board_lines_map(const std::string& state_path, const BoardLines& initial, BoardLines& lines, std::string& error);
 
 }  // namespace sim

@@ -38,15 +38,20 @@ TEST(BoardLines, StandProgramFindsWhatTheLastProgramLeftOnAndSwitchesItOffBefore
   struct Case {
     const char* name;
     std::vector<std::string> before;  // stand_probe's steps; none: `name` is the scenario
-    std::string trace;  // up to the first request
+    std::string trace;                // up to the first request
   };
-  // LN_IMIT, LN_BR and REL0_OUT switched on by a program that then ended.
+  // LN_IMIT, LN_BR and REL0_OUT switched on by a program that then ended (the
+  // relay's read-back shows it on until the stand program switches it off).
   const Case cases[] = {
-      {"lines left on", {"high", "22", "high", "24", "high", "6"},
-       "| REL0_OUT=1 RST=0 STM_INT=0 LN_IMIT=1 LN_BR=1 | LN_BR=0 LN_IMIT=0 REL0_OUT=0 RST=1 "},
-      {"board.start=adc-aborted", {},
-       "| REL0_OUT=0 RST=1 STM_INT=0 LN_IMIT=1 LN_BR=1 | LN_BR=0 LN_IMIT=0 RST=0 RST=1 "},
-      {"board.start=flasher-left", {}, "| REL0_OUT=0 RST=1 STM_INT=1 LN_IMIT=0 LN_BR=0 | RST=0 STM_INT=0 RST=1 "},
+      {"lines left on",
+       {"high", "22", "high", "24", "high", "6"},
+       "| REL0_OUT=1 RST=0 STM_INT=0 LN_IMIT=1 LN_BR=1 | REL0_IN=0 LN_BR=0 LN_IMIT=0 REL0_IN=1 REL0_OUT=0 RST=1 "},
+      {"board.start=adc-aborted",
+       {},
+       "| REL0_OUT=0 RST=1 STM_INT=0 LN_IMIT=1 LN_BR=1 | REL0_IN=1 LN_BR=0 LN_IMIT=0 RST=0 RST=1 "},
+      {"board.start=flasher-left",
+       {},
+       "| REL0_OUT=0 RST=1 STM_INT=1 LN_IMIT=0 LN_BR=0 | REL0_IN=1 RST=0 STM_INT=0 RST=1 "},
   };
   for (auto& c : cases) {
     TempDir dir;
@@ -59,7 +64,7 @@ TEST(BoardLines, StandProgramFindsWhatTheLastProgramLeftOnAndSwitchesItOffBefore
     auto run = run_stand(dir, "1\nexit\n");
     EXPECT_EQ(run.status, 1) << c.name;
     EXPECT_NE(run.out.find(shield_parameters(325, 26, "32001f3436510b38383437")), std::string::npos) << c.name;
-    EXPECT_EQ(excerpt(stand_trace(dir), " REL0_OUT RST STM_INT LN_IMIT LN_BR "), c.trace) << c.name;
+    EXPECT_EQ(excerpt(stand_trace(dir), " REL0_OUT REL0_IN RST STM_INT LN_IMIT LN_BR "), c.trace) << c.name;
   }
 }
 
@@ -83,4 +88,27 @@ TEST(BoardLines, UnreadableBoardIsRefusedUntilTheLauncherSetsItsStartAnew) {
   EXPECT_EQ(stand_trace(dir), "");
   run = run_program({VELK_LAUNCHER_PATH, "--dir", dir.path(), "--board-start", "power-up"}, dir.path(), "exit\n");
   EXPECT_EQ(run.status, 1) << run.err;
+}
+
+// The shield has been running since its reset line went HIGH, in the mode the
+// start-mode line chose; a program sees what a program it started left.
+TEST(BoardLines, ShieldAndParentCarryOnFromTheLinesAnotherProgramLeft) {
+  const std::string probe = VELK_STAND_PROBE_PATH;
+  const struct {
+    const char* start;
+    std::vector<std::string> steps;
+    std::string out;
+  } cases[] = {
+      {"adc-aborted", {"read"}, "number 26\n"},
+      {"flasher-left", {"read"}, "number 0\n"},  // not the firmware: it does not answer the link
+      {"power-up", {"run", probe + " high 22 >/dev/null"}, "LN_IMIT      1\n"},
+  };
+  for (auto& c : cases) {
+    TempDir dir;
+    std::ofstream(dir.file("shield.state")) << "board.start=" << c.start << "\n";
+    std::vector<std::string> argv = {probe};
+    argv.insert(argv.end(), c.steps.begin(), c.steps.end());
+    auto run = run_program(argv, dir.path(), "", {{"VELK_SIM_TRACE", dir.path()}});
+    EXPECT_NE((run.out + read_file(dir.file("stand_probe.log"))).find(c.out), std::string::npos) << c.start << run.out;
+  }
 }
