@@ -26,6 +26,11 @@ constexpr Named<LinkFault> kLinkFaults[] = {
     {LinkFault::dies, "dies"},
 };
 
+constexpr Named<AudioFault> kAudioFaults[] = {{AudioFault::healthy, "healthy"},
+                                             {AudioFault::dead, "dead"},
+                                             {AudioFault::weak, "weak"},
+                                             {AudioFault::distorted, "distorted"}};
+
 constexpr Named<Mapping> kMappings[] = {
     {Mapping::full, "full"}, {Mapping::gpio_only, "gpio-only"}, {Mapping::none, "none"}};
 
@@ -196,6 +201,9 @@ constexpr ScenarioKey kKeys[] = {
      KeyScope::lasting, decimal_parse<&S::link_fault_count, 0xFFFFFFFF>, decimal_print<&S::link_fault_count>},
     {"link.code", "0..255|0x00..0xff", "the function code the link fault hits; 0 = every code", KeyScope::lasting,
      parse_link_code, print_link_code},
+    {"audio", "healthy|dead|weak|distorted",
+     "the shield's audio path: the test tone comes back as it should, not at all, too quiet, or clipped",
+     KeyScope::lasting, enum_parse<&S::audio, kAudioFaults>, enum_print<&S::audio, kAudioFaults>},
     {"speed", "0|0.1..50", "0 = as fast as possible, deterministic; else real pace times this", KeyScope::run,
      parse_speed, print_speed},
     {"trace", "DIR", "write each program's waveforms (NAME.vcd) and text log (NAME.log) into DIR",
