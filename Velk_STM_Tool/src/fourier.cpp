@@ -50,9 +50,11 @@ void FFT(const uint16_t* buf) {
   for (int n = 2; n <= FOURIER_NUMB_POINT; n *= 2) {
     const int nd2 = n / 2;
     for (int k = 0; k < nd2; ++k) {
+      // e^(-i alpha) = cos alpha - i sin alpha; the tables hold sin 1 deg at 0
+      // deg, so the twiddle of every stage's first butterfly is taken as the exact 1.
       const auto alpha = static_cast<uint32_t>(k * 360 / n);
-      const int64_t wr = -cos_calc(alpha);  // e^(-i alpha) = cos alpha - i sin alpha
-      const int64_t wi = -sin_calc(alpha);
+      const int64_t wr = k == 0 ? kScale : -cos_calc(alpha);
+      const int64_t wi = k == 0 ? 0 : -sin_calc(alpha);
       for (int m = k; m < FOURIER_NUMB_POINT; m += n) {
         const int b = m + nd2;
         const auto tr = static_cast<int32_t>((wr * ak[b] - wi * bk[b]) / kScale);
