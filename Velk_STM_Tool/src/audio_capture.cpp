@@ -52,13 +52,9 @@ void stand_read_sinus() {
   if (!player) std::printf("%s", kNoAudioFiles);
   bcm2835_delay(_AUDIO_PLAY_LEAD_MS);
   std::FILE* recorder = start(_AUDIO_RECORDER);
-  if (!recorder) {
-    std::printf("%s", kNoAudioFiles);
-    std::exit(EXIT_STAND_DONE);
-  }
   uint8_t samples[_AUDIO_SAMPLES];
-  const int delivered = stand_read_samples(recorder, samples);
-  if (shell_could_not_start(pclose(recorder)) || delivered == 0) {
+  const int delivered = recorder ? stand_read_samples(recorder, samples) : 0;
+  if (!recorder || shell_could_not_start(pclose(recorder)) || delivered == 0) {
     std::printf("%s", kNoAudioFiles);
     std::exit(EXIT_STAND_DONE);
   }
