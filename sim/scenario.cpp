@@ -27,9 +27,9 @@ constexpr Named<LinkFault> kLinkFaults[] = {
 };
 
 constexpr Named<AudioFault> kAudioFaults[] = {{AudioFault::healthy, "healthy"},
-                                             {AudioFault::dead, "dead"},
-                                             {AudioFault::weak, "weak"},
-                                             {AudioFault::distorted, "distorted"}};
+                                              {AudioFault::dead, "dead"},
+                                              {AudioFault::weak, "weak"},
+                                              {AudioFault::distorted, "distorted"}};
 
 constexpr Named<Mapping> kMappings[] = {
     {Mapping::full, "full"}, {Mapping::gpio_only, "gpio-only"}, {Mapping::none, "none"}};
