@@ -26,6 +26,11 @@ constexpr Named<LinkFault> kLinkFaults[] = {
     {LinkFault::dies, "dies"},
 };
 
+constexpr Named<AudioFault> kAudioFaults[] = {{AudioFault::healthy, "healthy"},
+                                              {AudioFault::dead, "dead"},
+                                              {AudioFault::weak, "weak"},
+                                              {AudioFault::distorted, "distorted"}};
+
 constexpr Named<Mapping> kMappings[] = {
     {Mapping::full, "full"}, {Mapping::gpio_only, "gpio-only"}, {Mapping::none, "none"}};
 
@@ -208,6 +213,9 @@ constexpr ScenarioKey kKeys[] = {
      KeyScope::lasting, decimal_parse<&S::link_fault_count, 0xFFFFFFFF>, decimal_print<&S::link_fault_count>},
     {"link.code", "0..255|0x00..0xff", "the function code the link fault hits; 0 = every code", KeyScope::lasting,
      parse_link_code, print_link_code},
+    {"audio", "healthy|dead|weak|distorted",
+     "the shield's audio path: the test tone comes back as it should, not at all, too quiet, or clipped",
+     KeyScope::lasting, enum_parse<&S::audio, kAudioFaults>, enum_print<&S::audio, kAudioFaults>},
     {"board.start", "power-up|adc-aborted|flasher-left",
      "how a fresh working directory's GPIO lines stand before the first program: as after power-on, or as "
      "left by an aborted ADC check or by the flasher",

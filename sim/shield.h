@@ -23,6 +23,9 @@ enum class LinkFault : uint8_t {
   dies,           // answers `count` requests, then falls silent for good
 };
 
+// Faults of the shield's audio path (shield_audio.h).
+enum class AudioFault : uint8_t { healthy, dead, weak, distorted };
+
 struct ShieldState {
   uint8_t number = 26;
   Edition edition = Edition::general;
@@ -31,6 +34,7 @@ struct ShieldState {
   LinkFault link_fault = LinkFault::none;
   uint8_t link_fault_code = 0;    // function code the fault applies to; 0 = every code
   uint32_t link_fault_count = 0;  // N for `late` and `dies`
+  AudioFault audio = AudioFault::healthy;
 };
 
 // Puts this shield on the stand. With a non-empty path, that scenario file is

@@ -6,6 +6,7 @@
 
 #include "board.h"
 #include "clock.h"
+#include "stand_audio.h"
 #include "stand_files.h"
 #include "trace.h"
 
@@ -88,6 +89,7 @@ int __real_pclose(FILE* stream);
 int __real_system(const char* command);
 
 FILE* __wrap_popen(const char* command, const char* type) {
+  sim::stand_audio_before_command(command);
   sim::publish_time();
   return __real_popen(command, type);
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "audio.h"
 #include "console.h"
 #include "exit_codes.h"
 #include "gpio.h"
@@ -63,8 +64,10 @@ void menu() {
   if (menuSt.functionRead == _FUNCTIONREAD_LINKFAILED) link_failed();
   read_recent_shield();
   if (!menu_flag(FLAGSET_HARMONICREAD)) {
+    menu_block_AudioTest();
     warning_continue("Желаете повторить испытания? y/n \n");
   } else {
+    menu_block_HarmonicRead();
     warning_continue("Желаете повторить считывание? y/n \n");
   }
   GPIO_hardReset();

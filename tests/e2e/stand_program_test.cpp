@@ -40,7 +40,7 @@ TEST(StandProgramE2e, RunsTheMenuUntilExitAndStopsWithTheStatusOfWhatEndedIt) {
                                "ERROR: Номер шилда должен быть числом.\n" + kMenu + shield_parameters(325, 26, id) +
                                asked + "Номер шилда изменен!\n" + kMenu + shield_parameters(325, 42, id) + kMenu;
   const std::string spectrum = kVersion + harmonic + kMenu + kSetUp + shield_parameters(325, 26, id) +
-                               "\nWarning: Желаете повторить считывание? y/n \n";
+                               audio_transcript(false) + "\nWarning: Желаете повторить считывание? y/n \n";
   const Case cases[] = {
       {"3\n0000099x\n3\n00000042\n1\nexit\n", {}, {}, 1, numbered},
       {"ex\nExit\n4\nexitnow\n", {}, {}, 1, kVersion + times(4, kMenu)},
@@ -65,9 +65,9 @@ TEST(StandProgramE2e, RunsTheMenuUntilExitAndStopsWithTheStatusOfWhatEndedIt) {
 }
 
 // What the program printed after the set-up questions, and the stand times of
-// the shield's reset line: each pass reads the shield for 1000 ms before asking
-// whether to go on, then the shield stays in reset 600 ms, settles 200 ms, and
-// the next pass starts 100 ms later. A shield that cannot be tested ends the run.
+// the shield's reset line: each pass reads the shield for 1000 ms and checks
+// the audio path for 20150 ms before asking whether to go on, then the shield stays in reset 600 ms, settles 200 ms,
+// and the next pass starts 100 ms later. A shield that cannot be tested ends the run.
 TEST(StandProgramE2e, PassesAreSeparatedByAResetPulseAndAPauseUntilTheOperatorOrTheShieldEndsThem) {
   struct Case {
     const char* state;
@@ -75,11 +75,11 @@ TEST(StandProgramE2e, PassesAreSeparatedByAResetPulseAndAPauseUntilTheOperatorOr
     std::string tail;
     const char* resets;
   };
-  const std::string again = "\nWarning: Желаете повторить испытания? y/n \n";
+  const std::string again = audio_transcript(true) + "\nWarning: Желаете повторить испытания? y/n \n";
   const Case cases[] = {
       {"firmware=324\n", "2\nn\n1\ny\ny\nn\n",
        times(2, shield_parameters(324, 26) + again + "\n") + shield_parameters(324, 26) + again,
-       "0.000 0\n600.000 1\n2000.000 0\n2600.000 1\n3900.000 0\n4500.000 1\n"},
+       "0.000 0\n600.000 1\n22150.000 0\n22750.000 1\n44200.000 0\n44800.000 1\n"},
       {"firmware=321\n", "2\nn\n1\n",
        times(3, shield_parameters(321, 26) + "Требуется обновление прошивки.\n") +
            "Невозможно проверить шилд, проверти STLINK и микроконтроллер или замените Dump.bin\n",
@@ -88,7 +88,7 @@ TEST(StandProgramE2e, PassesAreSeparatedByAResetPulseAndAPauseUntilTheOperatorOr
       // link falls silent: that pass ends, the next one stops before reading.
       {"link.fault=dies\nlink.count=2\n", "2\nn\n1\ny\ny\n",
        shield_parameters(325, 26, "32001f00") + again + "\nОшибка! Проблема передачи по SPI.\n",
-       "0.000 0\n600.000 1\n3250.000 0\n3850.000 1\n"},
+       "0.000 0\n600.000 1\n23400.000 0\n24000.000 1\n"},
   };
   for (const Case& c : cases) {
     TempDir dir;

@@ -1,0 +1,108 @@
+#include "stand_audio.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string_view>
+
+#include "shield_audio.h"
+
+namespace sim {
+namespace {
+
+constexpr int kToneSeconds = 5;
+constexpr double kToneLevel = 0.5;  // of full scale
+
+std::string quoted(const std::string& path) {
+  std::string out = "\"";
+  for (char c : path) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string config_text(const std::string& dir) {
+  return "# The simulated stand's ALSA configuration, written by the stand (ALSA_CONFIG_PATH names it).\n"
+         "# Capture device lp: the shield's audio from " +
+         std::string(kShieldAudio) +
+         "; playback: discarded.\n"
+         "pcm.!default { type null }\n"
+         "pcm.lp {\n  type file\n  slave.pcm { type null }\n  file \"/dev/null\"\n  infile " +
+         quoted(dir + "/" + kShieldAudio) + "\n  format \"raw\"\n}\n";
+}
+
+void put_le(std::string& out, uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// A 16-bit mono WAV file of the 1 kHz tone.
+std::string tone_wav() {
+  const uint32_t samples = kAudioRate * kToneSeconds, data = samples * 2;
+  std::string out = "RIFF";
+  put_le(out, 36 + data, 4);
+  out += "WAVEfmt ";
+  put_le(out, 16, 4);
+  put_le(out, 1, 2);  // PCM
+  put_le(out, 1, 2);  // mono
+  put_le(out, kAudioRate, 4);
+  put_le(out, kAudioRate * 2, 4);
+  put_le(out, 2, 2);
+  put_le(out, 16, 2);
+  out += "data";
+  put_le(out, data, 4);
+  for (uint32_t n = 0; n < samples; ++n) {
+    double v = kToneLevel * 32767 * std::sin(2 * M_PI * kToneHz * n / kAudioRate);
+    put_le(out, static_cast<uint16_t>(static_cast<int16_t>(std::lround(v))), 2);
+  }
+  return out;
+}
+
+// Whole: a temporary file renamed over the old one, so a tool never reads half.
+bool write_whole(const std::string& path, std::string_view bytes, std::string& error) {
+  std::string temp = path + ".new";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (out.flush() && std::rename(temp.c_str(), path.c_str()) == 0) return true;
+  }
+  error = "cannot write " + path + ": " + std::strerror(errno);
+  std::remove(temp.c_str());
+  return false;
+}
+
+bool starts_with_word(const char* command, std::string_view word) {
+  std::string_view c(command);
+  return c.starts_with(word) && (c.size() == word.size() || c[word.size()] == ' ');
+}
+
+}  // namespace
+
+bool stand_audio_prepare(const std::string& dir, const ShieldState& shield, std::string& error) {
+  const std::string config = dir + "/" + kAlsaConfig, tone = dir + "/" + kToneFile;
+  struct stat info;
+  if (!write_whole(config, config_text(dir), error)) return false;
+  if (::stat(tone.c_str(), &info) != 0 && !write_whole(tone, tone_wav(), error)) return false;
+  auto audio = shield_audio(shield, kAudioRate * kToneSeconds);
+  if (!write_whole(dir + "/" + kShieldAudio, {reinterpret_cast<const char*>(audio.data()), audio.size()}, error))
+    return false;
+  ::setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
+  return true;
+}
+
+void stand_audio_before_command(const char* command) {
+  if (!command || !(starts_with_word(command, "aplay") || starts_with_word(command, "arecord"))) return;
+  char dir[PATH_MAX];
+  std::string error = "cannot tell the working directory";
+  if (::getcwd(dir, sizeof dir) && stand_audio_prepare(dir, shield_state(), error)) return;
+  std::fprintf(stderr, "simulated stand: the audio tools cannot be prepared: %s\n", error.c_str());
+}
+
+}  // namespace sim

@@ -1,0 +1,132 @@
+// The audio check and the spectrum reading on the simulated stand, the real
+// ALSA tools recording the simulated shield: what the operator sees, the
+// failure bit, the audio lines and the stand time, for every model with a
+// reference, healthy or faulty, and for tools that cannot be started.
+#include "audio.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "Harmonic.h"
+#include "VariableAverage.h"
+#include "audio_capture.h"
+#include "console_capture.h"
+#include "fft.h"
+#include "gpio.h"
+#include "program_run.h"
+#include "records.h"
+#include "shield_audio.h"
+#include "test_stand.h"
+#include "trace.h"
+
+namespace {
+
+const std::string kPrompt =
+    "\nWarning: Ошибка работы звукового тракта.\nВведите 1,2 или 3:\n1 - Повторить\n2 - Продолжить\n3 - Прервать\n\n";
+const std::string kOneMeasurement = " | +0 LN_BR 1 +50 LN_OD 1 +20100 LN_BR 0 +20100 LN_OD 0 | 20150 ms";
+
+// A stand in a fresh working directory, the shield's number and edition read into the records.
+void start_stand(const TempDir& dir, int number, const std::string& edition, const std::string& audio = "healthy") {
+  TestStand().set("number", std::to_string(number)).set("edition", edition).set("audio", audio).start_program();
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  shieldSt.shield = static_cast<uint8_t>(number);
+  shieldSt.type = edition == "kordent" ? TYPESGIELD_KORDENT : TYPESHIELD_TALVO;
+}
+
+// What a block printed, the failure register, the audio lines' changes and
+// the time taken (ms from the block's start).
+std::string run_block(void (*block)(), const std::string& answers) {
+  feed_stdin(answers);
+  const auto start = sim::clock_now();
+  StdoutCapture out;
+  block();
+  std::string got = out.text(), lines;
+  for (auto& e : sim::trace_lines())
+    if (e.time >= start && (e.gpio == PIN_LN_BR || e.gpio == PIN_LN_OD))
+      lines += " +" + std::to_string((e.time - start) / 1000) + " " + sim::trace_line_name(e.gpio) + " " +
+               std::to_string(e.level);
+  return got + "| errors " + std::to_string(error_st.stand) + " |" + lines + " | " +
+         std::to_string((sim::clock_now() - start) / 1000) + " ms";
+}
+
+// The shield's audio as the stand measures it: samples 980..1107 of the
+// recording (stream bytes 1024..1151 after arecord's 44-byte header), ten
+// transforms carrying the imaginary parts, averaged. Each model's healthy
+// audio passes its own reference; a dead, weak or distorting path fails it.
+TEST(ShieldAudio, EachModelsHealthyAudioPassesItsReferenceAndEveryFaultFailsIt) {
+  std::string verdicts;
+  for (auto [number, edition, reference] : {std::tuple{26, sim::Edition::general, &HARMONIC_26TALVO},
+                                            {26, sim::Edition::kordent, &HARMONIC_26KE},
+                                            {27, sim::Edition::kordent, &HARMONIC_27KE}}) {
+    for (auto fault :
+         {sim::AudioFault::healthy, sim::AudioFault::dead, sim::AudioFault::weak, sim::AudioFault::distorted}) {
+      const auto recording = sim::shield_audio({.number = uint8_t(number), .edition = edition, .audio = fault}, 1108);
+      std::fill(fi, fi + 128, 0);
+      for (int c = 0; c < 10; ++c) stand_spectrum(&recording[980]), variable_sum(64, famp, famp_sum);
+      variable_average(64, 10, famp_sum, famp_average);
+      harmonic = *reference;
+      StdoutCapture out;
+      harmonic_comparison(famp_average);
+      const std::string text = out.text();
+      verdicts += text[0] == '\n' ? text.substr(text.find(':')) : "ok\n";
+    }
+  }
+  EXPECT_EQ(verdicts, "ok\n:18%\n:9%\n:9%\nok\n:18%\n:9%\n:13%\nok\n:63%\n:40%\n:36%\n");
+}
+
+// Without a reference nothing is captured and no line raised; a repeat asks
+// for it again. A failed measurement repeated keeps the lines high and starts
+// from cleared arrays: the same weak spectrum twice. The spectrum reading
+// after it neither judges nor prompts nor touches the register.
+TEST(AudioCheckRepeat, AsksAgainWithoutAReferenceAndMeasuresAfreshAfterAFailure) {
+  TempDir dir;
+  start_stand(dir, 27, "general", "weak");
+  const std::string none =
+      "Error: Для данного шилда не найден эталонный спектр частот, тест звука не может быть проведен.\n" + kPrompt;
+  EXPECT_EQ(run_block(menu_block_AudioTest, "1\n2\n"), none + none + "| errors 8192 | | 0 ms");
+  EXPECT_FALSE(std::ifstream(dir.file("shield.audio")).good());
+  shieldSt.shield = 26;
+  error_st.stand = 0;
+  const std::string got = run_block(menu_block_AudioTest, "1\n2\n"), wait = "Идет проверка";
+  const std::string twice = got.substr(0, got.find("| errors"));
+  EXPECT_EQ(twice.substr(twice.rfind(wait)), twice.substr(0, twice.rfind(wait)));
+  EXPECT_NE(twice.find("\n\nНесоответствие спектра :"), std::string::npos);
+  EXPECT_EQ(got.substr(twice.size()),
+            "| errors 8192 | +0 LN_BR 1 +50 LN_OD 1 +40200 LN_BR 0 +40200 LN_OD 0 | 40250 ms");
+  const std::string read = run_block(menu_block_HarmonicRead, "");
+  const auto last = read.find('\n', read.find("\n21: - ") + 1) + 1;  // nothing after the amplitudes
+  EXPECT_EQ(read.substr(last), "| errors 8192" + kOneMeasurement);
+  EXPECT_NE(read_file(dir.file("audio_spectrum.svg")).find("шилд 26, общий"), std::string::npos);
+}
+
+// Started through the shell, a recorder that is not there (127), cannot be
+// executed (126) or delivers nothing counts as not started: the message and
+// the end of the program. A player that is not there only gets the message.
+TEST(AudioCapture, RecorderThatCannotBeStartedEndsTheProgramAPlayerOnlyGetsTheMessage) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the child must not inherit the parked link thread
+  TempDir dir, tools;
+  start_stand(dir, 26, "general");
+  auto tool = [&](const char* name, const std::string& script, mode_t mode) {
+    std::ofstream(tools.file(name)) << "#!/bin/sh\n" << script << "\n";
+    chmod(tools.file(name).c_str(), mode);
+  };
+  const std::string message = "Error: Отсутствую файлы для проверки аудио\n", path = getenv("PATH");
+  tool("aplay", "exec /usr/bin/aplay \"$@\" 2>/dev/null", 0755);
+  setenv("PATH", tools.path().c_str(), 1);
+  for (auto [script, mode] : {std::pair{"", 0}, {"exec /usr/bin/arecord \"$@\"", 0644}, {"exit 0", 0755}}) {
+    if (mode) tool("arecord", script, mode_t(mode));
+    EXPECT_EXIT((stdout_to_stderr(), stand_read_sinus()), testing::ExitedWithCode(0), message) << script;
+  }
+  tool("arecord", "exec /usr/bin/arecord \"$@\" 2>/dev/null", 0755);
+  std::remove(tools.file("aplay").c_str());
+  StdoutCapture out;
+  stand_read_sinus();
+  EXPECT_EQ(out.text(), message);
+  EXPECT_EQ(famp[3], 44u);  // one capture of the healthy tone
+  setenv("PATH", path.c_str(), 1);
+}
+
+}  // namespace
