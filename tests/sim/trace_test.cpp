@@ -14,7 +14,6 @@
 
 #include "bcm2835_ext.h"
 #include "board.h"
-#include "console_capture.h"
 #include "program_run.h"
 #include "spi0.h"
 #include "test_stand.h"
@@ -145,19 +144,6 @@ TEST(SpiTrace, ALineChangedDuringAWindowFollowsItInTimeOrder) {
   auto decoded = decode_vcd(dir.file("run.vcd"));
   EXPECT_EQ(decoded.frames + decoded.lines, "A5/3C\nREL0_OUT 1@1005000\n");
   EXPECT_EQ(decoded.bit_ns, std::set<uint64_t>{1250}) << "8 bits squeezed into 10 us";
-}
-
-// Stand time moves between any two looks at it; the bits must still fall
-// inside their chip-select pulse.
-TEST(SpiTrace, BitsStayInsideTheirChipSelectOnAFreeRunningClock) {
-  TempDir dir;
-  open_trace(dir, "run");
-  ASSERT_TRUE(TestStand().free_running(sim::kMaxSpeed).start());
-  ASSERT_EQ(bcm2835_spi_begin(), 1);
-  sim::spi0_attach(0, nullptr);
-  const uint8_t frame[] = {0xA1, 0x02, 0xEF, 0x00, 0x00, 0x00, 0x7E, 0x54};
-  for (int i = 0; i < 20; ++i) bcm2835_spi_transfer_write(frame, 8);
-  EXPECT_EQ(decode_vcd(dir.file("run.vcd")).frames, times(20, "A1 02 EF 00 00 00 7E 54/00 00 00 00 00 00 00 00\n"));
 }
 
 TEST(TraceDeathTest, EverythingBeforeAnAbortIsOnDisk) {
