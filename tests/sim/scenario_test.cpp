@@ -23,7 +23,7 @@ TEST(ScenarioValues, FollowOneRuleWhereverTheyAreGiven) {
   } cases[] = {                       // clang-format off
       {"number", "011", "11"}, {"number", "256", nullptr}, {"number", "0x1f", nullptr}, {"number", "+31", nullptr},
       {"number", "", nullptr}, {"link.code", "0x1A", "0x1a"}, {"link.code", "24", "0x18"},
-      {"link.code", "0x100", nullptr}, {"id", "1,0xABC,0", "00000001,00000abc,00000000"}, {"id", "1,2,3,4", nullptr},
+      {"link.code", "0x100", nullptr}, {"id", "1,0xABC,7", "00000001,00000abc,00000007"}, {"id", "1,2,3,4", nullptr},
       {"id", "1,,3", nullptr}, {"id", "123456789,0,0", nullptr}, {"link.fault", "wrong-address", "wrong-address"},
       {"edition", "talvo", nullptr}, {"speed", "0.1", "0.1"}, {"speed", "50", "50"}, {"speed", "0.09", nullptr},
       {"speed", "50.5", nullptr}, {"speed", "1e20", nullptr}, {"colour", "red", nullptr}};

@@ -57,7 +57,7 @@ TEST(ShieldFirmware, AnswersEachCommandOfItsTableOnlyToAWellFormedRequestOfARunn
   bcm2835_delay(1);
   bcm2835_spi_transfer_read(early.data(), 8);
   EXPECT_EQ(early, answer);
-  for (uint8_t gpio : {ek_out, sel0_out, sel1_out, door_out}) bcm2835_gpio_write(gpio, gpio == sel0_out);
+  for (uint8_t gpio : {ek_out, sel0_out, sel1_out, door_out}) bcm2835_gpio_write(gpio, gpio == sel1_out);
   bcm2835_gpio_write(ln_br, HIGH);
   bcm2835_gpio_write(ln_od, HIGH);
   auto bad_checksum = frame(command::read_id0);
@@ -72,7 +72,7 @@ TEST(ShieldFirmware, AnswersEachCommandOfItsTableOnlyToAWellFormedRequestOfARunn
       {frame(command::read_id1), frame(command::read_id1, 0, 0, 0x22, 0x33)},
       {frame(command::read_id2), frame(command::read_id2, 0x44, 0x55, 0x66, 0x77)},
       {frame(command::repeat), frame(command::read_id2, 0x44, 0x55, 0x66, 0x77)},
-      {frame(command::read_inputs), frame(command::read_inputs, 0, 0, 0x01, 0x0D)},  // all but S0, door
+      {frame(command::read_inputs), frame(command::read_inputs, 0, 0, 0x01, 0x0B)},  // all but S1, door
       {frame(command::read_line), frame(command::read_line, 0, 0, 0x09, 0x2E)},      // OD on a kordent: 2350
       {frame(0x33, 1, 2, 3, 4), frame(0x33)},
   };
