@@ -90,15 +90,11 @@ std::string real_trace() {
   real_bcm2835_spi0 = spi0;
   real_bcm2835_gpio = gpio;
   gpio[0] = 1 << 18, gpio[1] = 1 << 6;  // pins 6 and 12 outputs: SPI0 must leave its neighbours alone
-  const Api api{real_bcm2835_spi_begin,
-                real_bcm2835_spi_end,
-                real_bcm2835_spi_setChipSelectPolarity,
-                real_bcm2835_spi_setDataMode,
-                real_bcm2835_spi_setClockDivider,
-                real_bcm2835_spi_chipSelect,
-                real_bcm2835_spi_setBitOrder,
-                real_bcm2835_spi_transfernb,
-                real_bcm2835_spi_transfer};
+  // clang-format off
+  const Api api{real_bcm2835_spi_begin, real_bcm2835_spi_end, real_bcm2835_spi_setChipSelectPolarity,
+                real_bcm2835_spi_setDataMode, real_bcm2835_spi_setClockDivider, real_bcm2835_spi_chipSelect,
+                real_bcm2835_spi_setBitOrder, real_bcm2835_spi_transfernb, real_bcm2835_spi_transfer};
+  // clang-format on
   uint32_t& cs = spi0[BCM2835_SPI0_CS / 4];
   uint32_t& fifo = spi0[BCM2835_SPI0_FIFO / 4];  // a written byte reads back: the bus loops
   std::string trace;

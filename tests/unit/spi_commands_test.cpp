@@ -74,26 +74,21 @@ TEST(ReplyParser, FillsTheRecordsAReplyCarriesIgnoresStrangeRepliesAndAsksAgainO
   };
   const Head shield = {A, _FUNC_SHIELDREAD, 0x77, 0x01, 0x42, 0x1B};
   const Step steps[] = {
-      {shield, true, "code=2 fw=322 no=27"},
-      {{A, _FUNC_SHIELDWRITE, 0x2A, 0, 0, 0}, true, "code=20"},
+      // clang-format off
+      {shield, true, "code=2 fw=322 no=27"}, {{A, _FUNC_SHIELDWRITE, 0x2A, 0, 0, 0}, true, "code=20"},
       {{A, _FUNC_IDREAD_1, 0x01, 0x00, 0x00, 0x02}, true, "code=24 id0=1000002 answered=100"},
       {{A, _FUNC_IDREAD_2, 0x12, 0x34, 0x56, 0x78}, true, "code=25 id1=12345678 answered=110"},
       {{A, _FUNC_IDREAD_3, 0xFE, 0xDC, 0xBA, 0x98}, true, "code=26 id2=FEDCBA98 answered=111"},
       {{A, _FUNC_DI, 0, 0, 0x01, 0x05}, true, "code=226 in=10101"},
       {{A, _FUNC_DI, 0xFF, 0xFF, 0xFE, 0xFA}, true, "in=01010"},  // only the bits around them set
       {{A, _FUNC_AI, 0, 0, 0x0A, 0x28}, true, "code=228 line=2600"},
-      {{0x00, _FUNC_SHIELDREAD, 0, 0x02, 0x42, 0x1C}, true, ""},
-      {{0xA0, _FUNC_PLEASEREPEAT, 0, 0, 0, 0}, true, ""},
-      {{A, 0x1B, 1, 2, 3, 4}, true, ""},
-      {{A, 0xE3, 0, 0, 0x0B, 0x28}, true, ""},
+      {{0x00, _FUNC_SHIELDREAD, 0, 0x02, 0x42, 0x1C}, true, ""}, {{0xA0, _FUNC_PLEASEREPEAT, 0, 0, 0, 0}, true, ""},
+      {{A, 0x1B, 1, 2, 3, 4}, true, ""}, {{A, 0xE3, 0, 0, 0x0B, 0x28}, true, ""},
       {{A, _FUNC_PLEASEREPEAT, 0, 0, 0, 0}, true, again},
-      {shield, false, again},
-      {shield, false, again},
-      {shield, false, again},
+      {shield, false, again}, {shield, false, again}, {shield, false, again},
       {{A, _FUNC_DI, 0, 0, 0, 0}, true, "code=226 in=00000"},
-      {shield, false, again},
-      {shield, false, "code=255"},
-      {shield, false, again},
+      {shield, false, again}, {shield, false, "code=255"}, {shield, false, again},
+      // clang-format on
   };
   RecordWatch records;
   for (const Step& s : steps) {
