@@ -34,65 +34,39 @@ std::string excerpt(const std::string& log, const std::string& names, bool to_en
   return out;
 }
 
+// A program, then the stand program in the same directory: what the stand
+// program's trace shows up to its first request (the probe's steps, or the
+// board's start state when there are none).
 TEST(BoardLines, StandProgramFindsWhatTheLastProgramLeftOnAndSwitchesItOffBeforeItsFirstRequest) {
-  struct Case {
-    const char* name;
-    std::vector<std::string> before;  // stand_probe's steps; none: `name` is the scenario
-    std::string trace;                // up to the first request
-  };
-  // LN_IMIT, LN_BR and REL0_OUT switched on by a program that then ended (the
-  // relay's read-back shows it on until the stand program switches it off).
-  const Case cases[] = {
-      {"lines left on",
-       {"high", "22", "high", "24", "high", "6"},
+  const struct {
+    const char* start;
+    std::vector<std::string> probe;
+    std::string trace;
+  } cases[] = {
+      // LN_IMIT, LN_BR and relay 0 left on (its read-back shows it on until the relay is switched off).
+      {"power-up",
+       {VELK_STAND_PROBE_PATH, "high", "22", "high", "24", "high", "6"},
        "| REL0_OUT=1 RST=0 STM_INT=0 LN_IMIT=1 LN_BR=1 | REL0_IN=0 LN_BR=0 LN_IMIT=0 REL0_IN=1 REL0_OUT=0 RST=1 "},
-      {"board.start=adc-aborted",
-       {},
-       "| REL0_OUT=0 RST=1 STM_INT=0 LN_IMIT=1 LN_BR=1 | REL0_IN=1 LN_BR=0 LN_IMIT=0 RST=0 RST=1 "},
-      {"board.start=flasher-left",
-       {},
-       "| REL0_OUT=0 RST=1 STM_INT=1 LN_IMIT=0 LN_BR=0 | REL0_IN=1 RST=0 STM_INT=0 RST=1 "},
+      {"flasher-left", {}, "| REL0_OUT=0 RST=1 STM_INT=1 LN_IMIT=0 LN_BR=0 | REL0_IN=1 RST=0 STM_INT=0 RST=1 "},
   };
   for (auto& c : cases) {
     TempDir dir;
-    if (c.before.empty()) std::ofstream(dir.file("shield.state")) << c.name << "\n";
-    std::vector<std::string> probe = {VELK_STAND_PROBE_PATH};
-    probe.insert(probe.end(), c.before.begin(), c.before.end());
-    if (!c.before.empty()) {
-      ASSERT_EQ(run_program(probe, dir.path(), "").status, 0);
+    std::ofstream(dir.file("shield.state")) << "board.start=" << c.start << "\n";
+    if (!c.probe.empty()) {
+      EXPECT_EQ(run_program(c.probe, dir.path(), "").status, 0);
     }
     auto run = run_stand(dir, "1\nexit\n");
-    EXPECT_EQ(run.status, 1) << c.name;
-    EXPECT_NE(run.out.find(shield_parameters(325, 26, "32001f3436510b38383437")), std::string::npos) << c.name;
-    EXPECT_EQ(excerpt(stand_trace(dir), " REL0_OUT REL0_IN RST STM_INT LN_IMIT LN_BR "), c.trace) << c.name;
+    EXPECT_NE(run.out.find(shield_parameters(325, 26, "32001f3436510b38383437")), std::string::npos) << c.start;
+    EXPECT_EQ(excerpt(stand_trace(dir), " REL0_OUT REL0_IN RST STM_INT LN_IMIT LN_BR "), c.trace) << c.start;
   }
 }
 
-}  // namespace
-
-// Between two passes the reset line goes LOW from HIGH and is held 600 ms.
-TEST(BoardLines, ShieldResetBetweenPassesIsAWholePulse) {
-  TempDir dir;
-  ASSERT_EQ(run_stand(dir, "2\nn\n1\ny\nn\n").status, 0);
-  EXPECT_EQ(excerpt(stand_trace(dir), " RST ", true), "RST=0 RST=1+600 RST=0 RST=1+600 ");
-}
-
-// A board file that is not one stops the program before it touches a line;
-// choosing how the board starts through the launcher powers it up anew.
-TEST(BoardLines, UnreadableBoardIsRefusedUntilTheLauncherSetsItsStartAnew) {
-  TempDir dir;
-  std::ofstream(dir.file("board.lines")) << "fsel 1\n";
-  auto run = run_stand(dir, "exit\n");
-  EXPECT_EQ(run.status, 78);
-  EXPECT_NE(run.err.find("board.lines: not the board's lines (remove it to power the board up)"), std::string::npos);
-  EXPECT_EQ(stand_trace(dir), "");
-  run = run_program({VELK_LAUNCHER_PATH, "--dir", dir.path(), "--board-start", "power-up"}, dir.path(), "exit\n");
-  EXPECT_EQ(run.status, 1) << run.err;
-}
-
 // The shield has been running since its reset line went HIGH, in the mode the
-// start-mode line chose; a program sees what a program it started left.
-TEST(BoardLines, ShieldAndParentCarryOnFromTheLinesAnotherProgramLeft) {
+// start-mode line chose, and a program sees what a program it started left.
+// Between two passes of the stand program the reset is a whole 600 ms pulse
+// from HIGH. A board file that is not one stops a program before it touches a
+// line, until the launcher sets the board's start anew.
+TEST(BoardLines, ProgramsCarryOnFromTheLinesAnotherLeftAndRefuseABoardFileThatIsNotOne) {
   const std::string probe = VELK_STAND_PROBE_PATH;
   const struct {
     const char* start;
@@ -111,4 +85,15 @@ TEST(BoardLines, ShieldAndParentCarryOnFromTheLinesAnotherProgramLeft) {
     auto run = run_program(argv, dir.path(), "", {{"VELK_SIM_TRACE", dir.path()}});
     EXPECT_NE((run.out + read_file(dir.file("stand_probe.log"))).find(c.out), std::string::npos) << c.start << run.out;
   }
+  TempDir dir;
+  ASSERT_EQ(run_stand(dir, "2\nn\n1\ny\nn\n").status, 0);
+  EXPECT_EQ(excerpt(stand_trace(dir), " RST ", true), "RST=0 RST=1+600 RST=0 RST=1+600 ");
+  std::ofstream(dir.file("board.lines")) << "fsel 1\n";
+  auto run = run_stand(dir, "exit\n");
+  EXPECT_EQ(run.status, 78);
+  EXPECT_NE(run.err.find("board.lines: not the board's lines (remove it to power the board up)"), std::string::npos);
+  run = run_program({VELK_LAUNCHER_PATH, "--dir", dir.path(), "--board-start", "power-up"}, dir.path(), "exit\n");
+  EXPECT_EQ(run.status, 1) << run.err;
 }
+
+}  // namespace
