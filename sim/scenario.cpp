@@ -26,6 +26,14 @@ constexpr Named<LinkFault> kLinkFaults[] = {
     {LinkFault::dies, "dies"},
 };
 
+constexpr Named<BootFault> kBootFaults[] = {{BootFault::none, "none"},
+                                            {BootFault::silent, "silent"},
+                                            {BootFault::garbled, "garbled"},
+                                            {BootFault::refuse, "refuse"}};
+
+constexpr Named<BootProgram> kBootPrograms[] = {{BootProgram::bootloader, "bootloader"},
+                                                {BootProgram::trojan, "trojan"}};
+
 constexpr Named<Mapping> kMappings[] = {
     {Mapping::full, "full"}, {Mapping::gpio_only, "gpio-only"}, {Mapping::none, "none"}};
 
@@ -130,21 +138,23 @@ std::string print_id(const Scenario& s) {
   return text;
 }
 
-bool parse_link_code(Scenario& s, std::string_view text, std::string& why) {
+template <auto Field>
+constexpr auto code_parse = [](Scenario& s, std::string_view text, std::string& why) {
   uint64_t v = 0;
   if (!parse_code(text, v)) {
     why = quoted(text) + " is not a function code 0..255 or 0x00..0xff";
     return false;
   }
-  s.shield.link_fault_code = static_cast<uint8_t>(v);
+  field(s, Field) = static_cast<uint8_t>(v);
   return true;
-}
+};
 
-std::string print_link_code(const Scenario& s) {
+template <auto Field>
+constexpr auto code_print = [](const Scenario& s) {
   char text[8];
-  std::snprintf(text, sizeof text, "0x%02x", s.shield.link_fault_code);
-  return text;
-}
+  std::snprintf(text, sizeof text, "0x%02x", field(s, Field));
+  return std::string(text);
+};
 
 bool parse_speed(Scenario& s, std::string_view text, std::string& why) {
   // Plain decimal notation only: no sign, exponent, blanks, inf or nan.
@@ -186,8 +196,7 @@ constexpr ScenarioKey kKeys[] = {
      enum_parse<&S::edition, kEditions>, enum_print<&S::edition, kEditions>},
     {"firmware", "0..65535", "the version of the firmware in the shield's flash", KeyScope::lasting,
      decimal_parse<&S::firmware, 65535>, decimal_print<&S::firmware>},
-    {"id", "W0,W1,W2", "the 96-bit unique identifier, three hexadecimal words", KeyScope::lasting, parse_id,
-     print_id},
+    {"id", "W0,W1,W2", "the 96-bit unique identifier, three hexadecimal words", KeyScope::lasting, parse_id, print_id},
     {"link.fault", "none|silent|garbled|wrong-code|late|wrong-address|dies",
      "a fault of the link's replies: no reply, a bad checksum, another code, answered late, another "
      "address, falls silent",
@@ -195,11 +204,26 @@ constexpr ScenarioKey kKeys[] = {
     {"link.count", "0..4294967295", "for late: receipts left unanswered; for dies: replies before silence",
      KeyScope::lasting, decimal_parse<&S::link_fault_count, 0xFFFFFFFF>, decimal_print<&S::link_fault_count>},
     {"link.code", "0..255|0x00..0xff", "the function code the link fault hits; 0 = every code", KeyScope::lasting,
-     parse_link_code, print_link_code},
+     code_parse<&S::link_fault_code>, code_print<&S::link_fault_code>},
+    {"boot.version", "0..4294967295", "the version the shield's resident bootloader reports", KeyScope::lasting,
+     decimal_parse<&S::boot_version, 0xFFFFFFFF>, decimal_print<&S::boot_version>},
+    {"boot.fault", "none|silent|garbled|refuse",
+     "a fault of the bootloader protocol: no reply, a bad checksum, the command refused", KeyScope::lasting,
+     enum_parse<&S::boot_fault, kBootFaults>, enum_print<&S::boot_fault, kBootFaults>},
+    {"boot.program", "bootloader|trojan", "the program whose replies the boot fault hits", KeyScope::lasting,
+     enum_parse<&S::boot_program, kBootPrograms>, enum_print<&S::boot_program, kBootPrograms>},
+    {"boot.code", "0..255|0x00..0xff",
+     "the command the boot fault hits (0x01 presence, 0x64 version, 0x04 erase, 0x02 programming start, 0x05 "
+     "image word, 0x06 programming end); 0 = every command",
+     KeyScope::lasting, code_parse<&S::boot_code>, code_print<&S::boot_code>},
+    {"boot.skip", "0..4294967295", "requests the boot fault targets that are answered first, counted from the start",
+     KeyScope::lasting, decimal_parse<&S::boot_skip, 0xFFFFFFFF>, decimal_print<&S::boot_skip>},
+    {"boot.count", "0..4294967295", "requests the boot fault then hits; 0 = every one after", KeyScope::lasting,
+     decimal_parse<&S::boot_count, 0xFFFFFFFF>, decimal_print<&S::boot_count>},
     {"speed", "0|0.1..50", "0 = as fast as possible, deterministic; else real pace times this", KeyScope::run,
      parse_speed, print_speed},
-    {"trace", "DIR", "write each program's waveforms (NAME.vcd) and text log (NAME.log) into DIR",
-     KeyScope::run, parse_trace, print_trace},
+    {"trace", "DIR", "write each program's waveforms (NAME.vcd) and text log (NAME.log) into DIR", KeyScope::run,
+     parse_trace, print_trace},
     {"mapping", "full|gpio-only|none",
      "what the peripheral library can map: all, GPIO only (as without root), nothing (no /dev/mem)", KeyScope::run,
      enum_parse<&R::mapping, kMappings>, enum_print<&R::mapping, kMappings>},
@@ -265,7 +289,8 @@ bool scenario_parse(std::string_view text, const std::string& where, Scenario& s
 
 std::string scenario_env_name(std::string_view key) {
   std::string name = "VELK_SIM_";
-  for (char c : key) name += c == '.' || c == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char c : key)
+    name += c == '.' || c == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return name;
 }
 

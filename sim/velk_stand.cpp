@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "scenario.h"
+#include "shield_image.h"
 #include "stand_files.h"
 
 namespace {
@@ -65,9 +66,8 @@ void usage(std::FILE* out) {
     for (auto& k : scenario_keys()) {
       if (k.scope != scope) continue;
       std::string fallback = k.print(defaults);
-      std::fprintf(out, "  --%s %.*s\n        %.*s (default %s)\n", option_name(k.name).c_str(),
-                   int(k.values.size()), k.values.data(), int(k.help.size()), k.help.data(),
-                   fallback.empty() ? "none" : fallback.c_str());
+      std::fprintf(out, "  --%s %.*s\n        %.*s (default %s)\n", option_name(k.name).c_str(), int(k.values.size()),
+                   k.values.data(), int(k.help.size()), k.help.data(), fallback.empty() ? "none" : fallback.c_str());
     }
   }
   std::fprintf(out,
@@ -153,8 +153,9 @@ Request parse_options(int argc, char** argv) {
 void make_directory(const std::string& dir, const char* what) {
   std::error_code ec;
   fs::create_directories(dir, ec);
-  if (ec || !fs::is_directory(dir)) fail(kExitCannotWrite, std::string("cannot use ") + dir + " as the " + what +
-                                                               ": " + (ec ? ec.message() : "not a directory"));
+  if (ec || !fs::is_directory(dir))
+    fail(kExitCannotWrite,
+         std::string("cannot use ") + dir + " as the " + what + ": " + (ec ? ec.message() : "not a directory"));
   if (::access(dir.c_str(), W_OK) != 0)
     fail(kExitCannotWrite, std::string("cannot use ") + dir + " as the " + what + ": " + std::strerror(errno));
 }
@@ -174,8 +175,25 @@ void prepare_state(const Request& r, const std::string& state_path) {
     changed = true;
   }
   if (changed && !scenario_save(state_path, s, error)) fail(kExitCannotWrite, error);
-  std::error_code ignored;  // no stand time yet is what --fresh wants
-  if (r.fresh) fs::remove(stand_time_path(state_path), ignored);
+  std::error_code ignored;  // no stand time and the factory's flash is what --fresh wants
+  if (r.fresh)
+    for (auto& file : {stand_time_path(state_path), flash_area_path(state_path, FlashArea::application),
+                       flash_area_path(state_path, FlashArea::bootloader)})
+      fs::remove(file, ignored);
+}
+
+// The flasher's images, as the simulated shield knows them; a file already
+// there is left as it is.
+void provide_images(const std::string& dir) {
+  for (auto& image : kStandImages) {
+    std::string path = dir + "/" + image.file;
+    if (fs::exists(path)) continue;
+    auto bytes = image_make(image.kind, image.version, image.size);
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    bool ok = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    if (out && std::fclose(out) != 0) ok = false;
+    if (!ok) fail(kExitCannotWrite, "cannot write " + path + ": " + std::strerror(errno));
+  }
 }
 
 void pass_run_settings(const Request& r) {
@@ -201,6 +219,7 @@ int main(int argc, char** argv) {
   make_directory(dir, "working directory");
   std::string state_path = dir + "/shield.state";
   prepare_state(r, state_path);
+  provide_images(dir);
   pass_run_settings(r);
   ::setenv("VELK_SIM_STATE", state_path.c_str(), 1);
   if (::chdir(dir.c_str()) != 0) fail(kExitCannotWrite, "cannot enter " + dir + ": " + std::strerror(errno));
