@@ -196,7 +196,8 @@ constexpr ScenarioKey kKeys[] = {
      enum_parse<&S::edition, kEditions>, enum_print<&S::edition, kEditions>},
     {"firmware", "0..65535", "the version of the firmware in the shield's flash", KeyScope::lasting,
      decimal_parse<&S::firmware, 65535>, decimal_print<&S::firmware>},
-    {"id", "W0,W1,W2", "the 96-bit unique identifier, three hexadecimal words", KeyScope::lasting, parse_id, print_id},
+    {"id", "W0,W1,W2", "the 96-bit unique identifier, three hexadecimal words", KeyScope::lasting, parse_id,
+     print_id},
     {"link.fault", "none|silent|garbled|wrong-code|late|wrong-address|dies",
      "a fault of the link's replies: no reply, a bad checksum, another code, answered late, another "
      "address, falls silent",
@@ -222,8 +223,8 @@ constexpr ScenarioKey kKeys[] = {
      decimal_parse<&S::boot_count, 0xFFFFFFFF>, decimal_print<&S::boot_count>},
     {"speed", "0|0.1..50", "0 = as fast as possible, deterministic; else real pace times this", KeyScope::run,
      parse_speed, print_speed},
-    {"trace", "DIR", "write each program's waveforms (NAME.vcd) and text log (NAME.log) into DIR", KeyScope::run,
-     parse_trace, print_trace},
+    {"trace", "DIR", "write each program's waveforms (NAME.vcd) and text log (NAME.log) into DIR",
+     KeyScope::run, parse_trace, print_trace},
     {"mapping", "full|gpio-only|none",
      "what the peripheral library can map: all, GPIO only (as without root), nothing (no /dev/mem)", KeyScope::run,
      enum_parse<&R::mapping, kMappings>, enum_print<&R::mapping, kMappings>},
@@ -289,8 +290,7 @@ bool scenario_parse(std::string_view text, const std::string& where, Scenario& s
 
 std::string scenario_env_name(std::string_view key) {
   std::string name = "VELK_SIM_";
-  for (char c : key)
-    name += c == '.' || c == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char c : key) name += c == '.' || c == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return name;
 }
 

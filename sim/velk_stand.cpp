@@ -66,8 +66,9 @@ void usage(std::FILE* out) {
     for (auto& k : scenario_keys()) {
       if (k.scope != scope) continue;
       std::string fallback = k.print(defaults);
-      std::fprintf(out, "  --%s %.*s\n        %.*s (default %s)\n", option_name(k.name).c_str(), int(k.values.size()),
-                   k.values.data(), int(k.help.size()), k.help.data(), fallback.empty() ? "none" : fallback.c_str());
+      std::fprintf(out, "  --%s %.*s\n        %.*s (default %s)\n", option_name(k.name).c_str(),
+                   int(k.values.size()), k.values.data(), int(k.help.size()), k.help.data(),
+                   fallback.empty() ? "none" : fallback.c_str());
     }
   }
   std::fprintf(out,
@@ -153,9 +154,8 @@ Request parse_options(int argc, char** argv) {
 void make_directory(const std::string& dir, const char* what) {
   std::error_code ec;
   fs::create_directories(dir, ec);
-  if (ec || !fs::is_directory(dir))
-    fail(kExitCannotWrite,
-         std::string("cannot use ") + dir + " as the " + what + ": " + (ec ? ec.message() : "not a directory"));
+  if (ec || !fs::is_directory(dir)) fail(kExitCannotWrite, std::string("cannot use ") + dir + " as the " + what +
+                                                               ": " + (ec ? ec.message() : "not a directory"));
   if (::access(dir.c_str(), W_OK) != 0)
     fail(kExitCannotWrite, std::string("cannot use ") + dir + " as the " + what + ": " + std::strerror(errno));
 }
