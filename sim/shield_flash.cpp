@@ -1,6 +1,7 @@
 #include "shield_flash.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,9 +20,11 @@ struct Area {
   explicit Area(size_t area_size) : size(area_size) {}
   size_t size;
   bool factory = true;
-  std::vector<uint8_t> bytes;  // size bytes unless factory
-  std::string path;            // its file; empty: in memory only
-  int fd = -1;                 // open for the words programmed into it
+  std::vector<uint8_t> memory;  // the contents while no file is mapped
+  uint8_t* mapped = nullptr;    // the area's file, mapped: a word written there is in the file at once
+  std::string path;             // its file; empty: in memory only
+
+  std::span<uint8_t> bytes() { return mapped ? std::span(mapped, size) : std::span(memory); }
 };
 
 struct Flash {
@@ -41,48 +44,64 @@ bool all_erased(std::span<const uint8_t> bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0xFF; });
 }
 
-void close_file(Area& a) {
-  if (a.fd >= 0) ::close(a.fd);
-  a.fd = -1;
+void unmap(Area& a) {
+  if (a.mapped) ::munmap(a.mapped, a.size);
+  a.mapped = nullptr;
 }
 
-void load(Area& a) {
-  close_file(a);
-  a.fd = ::open(a.path.c_str(), O_RDWR | O_CLOEXEC);
-  if (a.fd < 0) {
-    if (errno != ENOENT)
-      std::fprintf(stderr, "simulated stand: %s: %s; the area reads as erased\n", a.path.c_str(), std::strerror(errno));
-    a.factory = errno == ENOENT;
-    a.bytes.assign(a.factory ? 0 : a.size, 0xFF);
-    return;
+// Maps a file of the area's size; false leaves the area as it was.
+bool map(Area& a, int fd) {
+  void* p = ::mmap(nullptr, a.size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (p == MAP_FAILED) return false;
+  unmap(a);
+  a.mapped = static_cast<uint8_t*>(p);
+  a.memory.clear();
+  return true;
+}
+
+struct Fd {
+  int fd;
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
   }
-  a.factory = false;
-  a.bytes.assign(a.size, 0xFF);
+};
+
+// A file of another size (not written by this stand) is read, the rest of the
+// area erased, and kept in memory until the next erase writes the file anew.
+void load(Area& a) {
+  unmap(a);
+  a.memory.clear();
+  Fd in{::open(a.path.c_str(), O_RDWR | O_CLOEXEC)};
+  a.factory = in.fd < 0 && errno == ENOENT;
+  if (a.factory) return;
+  struct stat info {};
+  if (in.fd >= 0 && ::fstat(in.fd, &info) == 0 && static_cast<size_t>(info.st_size) == a.size && map(a, in.fd)) return;
+  if (in.fd < 0)
+    std::fprintf(stderr, "simulated stand: %s: %s; the area reads as erased\n", a.path.c_str(), std::strerror(errno));
+  a.memory.assign(a.size, 0xFF);
   size_t done = 0;
-  while (done < a.size) {
-    ssize_t n = ::pread(a.fd, a.bytes.data() + done, a.size - done, static_cast<off_t>(done));
+  while (in.fd >= 0 && done < a.size) {
+    ssize_t n = ::pread(in.fd, a.memory.data() + done, a.size - done, static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;  // a short file: the rest is erased
+    if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
 }
 
 // The erased area written to a fresh file that replaces the old one, so that
-// no reader ever sees a file half erased.
+// no reader ever sees a file half erased, and then mapped.
 bool write_erased(Area& a, std::string& error) {
   std::string temp = a.path + ".XXXXXX";
-  int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  bool ok = fd >= 0 && ::fchmod(fd, 0644) == 0 &&
-            ::pwrite(fd, a.bytes.data(), a.size, 0) == static_cast<ssize_t>(a.size) && ::fsync(fd) == 0 &&
-            ::rename(temp.c_str(), a.path.c_str()) == 0;
+  Fd out{::mkostemp(temp.data(), O_CLOEXEC)};
+  std::vector<uint8_t> erased(a.size, 0xFF);
+  bool ok = out.fd >= 0 && ::fchmod(out.fd, 0644) == 0 &&
+            ::pwrite(out.fd, erased.data(), a.size, 0) == static_cast<ssize_t>(a.size) && ::fsync(out.fd) == 0 &&
+            ::rename(temp.c_str(), a.path.c_str()) == 0 && map(a, out.fd);
   if (!ok) {
     error = "cannot write " + a.path + ": " + std::strerror(errno);
-    if (fd >= 0) ::close(fd), ::unlink(temp.c_str());
-    return false;
+    if (out.fd >= 0) ::unlink(temp.c_str());
   }
-  close_file(a);
-  a.fd = fd;
-  return true;
+  return ok;
 }
 
 }  // namespace
@@ -100,26 +119,29 @@ void flash_reload_locked(const StandLock&, const std::string& state_path) {
 
 ImageInfo flash_contents_locked(const StandLock&, FlashArea area, ImageInfo factory) {
   auto& a = area_of(area);
-  return a.factory ? factory : image_inspect(a.bytes);
+  return a.factory ? factory : image_inspect(a.bytes());
 }
 
 bool flash_erase_locked(const StandLock&, FlashArea area, std::string& error) {
   auto& a = area_of(area);
   a.factory = false;
-  a.bytes.assign(a.size, 0xFF);
-  if (a.path.empty()) return true;
-  StandFileLock lock(flash().state_path, true);
-  return write_erased(a, error);
+  if (!a.path.empty()) {
+    StandFileLock lock(flash().state_path, true);
+    if (write_erased(a, error)) return true;
+    unmap(a);
+  }
+  a.memory.assign(a.size, 0xFF);
+  return a.path.empty();
 }
 
 bool flash_program_locked(const StandLock&, FlashArea area, size_t offset, std::span<const uint8_t, 4> word) {
   if (all_erased(word)) return true;
   auto& a = area_of(area);
   if (a.factory || offset > a.size - word.size()) return false;
-  auto target = std::span(a.bytes).subspan(offset, word.size());
+  auto target = a.bytes().subspan(offset, word.size());
   if (!all_erased(target)) return false;
   std::copy(word.begin(), word.end(), target.begin());
-  return a.fd < 0 || ::pwrite(a.fd, word.data(), word.size(), static_cast<off_t>(offset)) == 4;
+  return true;
 }
 
 }  // namespace sim
