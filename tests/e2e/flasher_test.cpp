@@ -1,0 +1,249 @@
+// The flasher as the stand starts it: in a stand's working directory, its
+// outcome told by the exit status, on a simulated shield whose bootloader and
+// trojan may fail any step, and killed in the middle of an image.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "console_capture.h"
+#include "program_run.h"
+#include "shield_image.h"
+
+namespace {
+
+const std::string kImage = "Osmu_v324.bin";
+
+void write_image(const std::string& path, sim::ImageKind kind, uint32_t version, size_t size) {
+  auto bytes = sim::image_make(kind, version, size);
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+void provide_images(const TempDir& dir) {
+  for (auto& image : sim::kStandImages) write_image(dir.file(image.file), image.kind, image.version, image.size);
+}
+
+// The flasher in `dir`, on the shield `state` describes, with the stand's images.
+ProgramRun flasher(const TempDir& dir, std::vector<std::string> args, const std::string& state = "", Env env = {}) {
+  provide_images(dir);
+  if (!state.empty()) std::ofstream(dir.file("shield.state")) << state;
+  args.insert(args.begin(), VELK_FLASHER_PATH);
+  env.emplace_back("VELK_SIM_TRACE", dir.path());
+  return run_program(args, dir.path(), "", env);
+}
+
+// The numbers of the steps the run began: "1 11 12".
+std::string steps(const std::string& out) {
+  std::string numbers;
+  std::regex step("\n Step (\\d+) ");
+  for (std::sregex_iterator m(out.begin(), out.end(), step), end; m != end; ++m)
+    numbers += (numbers.empty() ? "" : " ") + (*m)[1].str();
+  return numbers;
+}
+
+const std::string kAll = "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15", kKept = "1 11 12 13 14 15";
+
+std::string first(const std::string& all, int n) {
+  size_t end = 0;
+  while (n-- > 0) end = all.find(' ', end + 1);
+  return all.substr(0, end);
+}
+
+// Every exit status, each through the shield or machine that causes it: what
+// the run printed last, which steps it began, and that the shield is touched
+// only once the arguments, the images and the peripherals are there.
+TEST(FlasherE2e, EndsWithTheStatusOfTheStepThatFailedAndFiveWhenAllSucceeded) {
+  struct Case {
+    std::string state;
+    std::vector<std::string> args;
+    Env env;
+    int status;
+    std::string steps, last;
+  };
+  const std::string refuse = "boot.fault=refuse\nboot.code=", trojan = "boot.program=trojan\n" + refuse;
+  const std::string kept = "boot.version=1001\n", no_access = "ERROR: Нет доступа к ";
+  const Case cases[] = {
+      {"", {}, {}, 4, "", "ERROR:Не хватает аргументов"},
+      {"", {"missing.bin"}, {}, 3, "", "ERROR: Ошибка открытия файла"},
+      {"",
+       {kImage},
+       {{"VELK_SIM_MAPPING", "none"}},
+       15,
+       "",
+       no_access + "периферии Raspberry Pi (требуются права root)"},
+      {"", {kImage}, {{"VELK_SIM_MAPPING", "gpio-only"}}, 15, "", no_access + "контроллеру SPI (требуются права root)"},
+      {"boot.fault=silent\n", {kImage}, {}, 0, "1", "ERROR: Bootloader не найден"},
+      {"boot.fault=garbled\nboot.code=0x64\n", {kImage}, {}, 6, "1", "ERROR: Ошибка считывания версси bootloader"},
+      {refuse + "4\n", {kImage}, {}, 1, first(kAll, 2), "ERROR: Ошибка удаления firmware"},
+      {refuse + "2\n", {kImage}, {}, 7, first(kAll, 3), "ERROR: Ошибка перехода в режим программирования trojan"},
+      {refuse + "5\nboot.skip=3\nboot.count=1\n",
+       {kImage},
+       {},
+       8,
+       first(kAll, 4),
+       "Ошибка передачи файла\nERROR: Ошибка передачи trojan"},
+      {refuse + "6\n", {kImage}, {}, 9, first(kAll, 5), "ERROR: Ошибка окончании записи trojan"},
+      {"boot.program=trojan\nboot.fault=silent\n", {kImage}, {}, 10, first(kAll, 6), "ERROR: Trojan не найден"},
+      {trojan + "4\n", {kImage}, {}, 11, first(kAll, 7), "ERROR: Ошибка удаления bootloader"},
+      {trojan + "2\n", {kImage}, {}, 12, first(kAll, 8), "ERROR: Ошибка перехода в режим программирования bootloader"},
+      {trojan + "5\n", {kImage}, {}, 13, first(kAll, 9), "ERROR: Ошибка передачи bootloader"},
+      {trojan + "6\n", {kImage}, {}, 14, first(kAll, 10), "ERROR: Ошибка завершении передачи bootloader"},
+      {"boot.fault=silent\nboot.code=1\nboot.skip=1\n",
+       {kImage},
+       {},
+       0,
+       first(kAll, 11),
+       "ERROR: Bootloader не найден"},
+      {refuse + "4\nboot.skip=1\n", {kImage}, {}, 1, first(kAll, 12), "ERROR: Ошибка удаления firmware"},
+      {kept + refuse + "2\n",
+       {kImage},
+       {},
+       2,
+       first(kKept, 4),
+       "ERROR: Ошибка перехода в режим программирования firmware"},
+      {kept + refuse + "5\n", {kImage}, {}, 4, first(kKept, 5), "ERROR: Ошибка передачи firmware"},
+      {kept, {"."}, {}, 4, first(kKept, 5), "Ошибка чтения файла\nERROR: Ошибка передачи firmware"},
+      {kept + refuse + "6\n", {kImage}, {}, 4, kKept, "ERROR: Ошибка завершения прошивки"},
+      {"", {kImage}, {}, 5, kAll, "Успешно!"},
+      {"", {kImage, "0"}, {}, 5, kKept, "Успешно!"},
+      {"boot.version=10000\n", {kImage}, {}, 5, kKept, "Успешно!"},
+      {kept, {kImage, "2"}, {}, 5, kAll, "Успешно!"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    auto run = flasher(dir, c.args, c.state, c.env);
+    std::string where = c.state + (c.args.empty() ? "" : c.args[0]);
+    EXPECT_EQ(run.status, c.status) << where;
+    EXPECT_EQ(steps(run.out), c.steps) << where;
+    EXPECT_TRUE(("\n" + run.out).ends_with("\n" + c.last + "\n")) << where << "\n" << run.out;
+    EXPECT_EQ(read_file(dir.file("Velk_Flasher.log")).find(" RST ") == std::string::npos, c.steps.empty()) << where;
+  }
+}
+
+// The run's control lines and requests in stand time (ms), from its trace:
+// "2010.000 RST 1", "4015.000 A1 01 x10" (a request and how often it went out in a row).
+std::string schedule(const std::string& trace) {
+  std::istringstream in(trace);
+  std::string line, out, last_request;
+  int repeats = 0;
+  std::vector<std::string> frame;
+  auto flush = [&] {
+    if (repeats > 1) out += " x" + std::to_string(repeats);
+    if (repeats > 0) out += "\n";
+    repeats = 0;
+  };
+  for (std::string time, unit, name; in >> time >> unit >> name && std::getline(in, line);) {
+    if (name == "RST" || name == "STM_INT") {
+      flush();
+      out += time + " " + name + line.substr(line.find_last_of(' ')) + "\n";
+      last_request.clear();
+    } else if (line.starts_with("  MOSI") && (!frame.empty() || line.substr(7, 2) != "00")) {
+      frame.push_back(time);
+      frame.push_back(line.substr(7, 2));
+      if (frame.size() < 16) continue;
+      std::string request = frame[1] + " " + frame[3];
+      if (request != last_request) flush(), out += frame[0] + " " + request;
+      last_request = request;
+      ++repeats;
+      frame.clear();
+    }
+  }
+  flush();
+  return out;
+}
+
+// Each reset holds the shield 2000 ms, sets the start mode 10 ms before
+// releasing it and gives it 2000 ms; requests go 5 ms after the previous
+// exchange, replies are read 5 ms (presence), 100 ms or 10 s (erase) after the
+// request and image frames go 1 ms apart; each byte takes 29 us on the bus.
+// A shield answering only at the second try of step 1 is reset twice before
+// its version is asked.
+TEST(FlasherE2e, ResetsTheShieldAndWaitsForItsRepliesInStandTime) {
+  TempDir dir;
+  std::ofstream(dir.file("tiny.bin")) << "12345";
+  auto run = flasher(dir, {"tiny.bin"}, "boot.version=1001\nboot.fault=silent\nboot.code=1\nboot.count=10\n");
+  EXPECT_EQ(run.status, 5);
+  EXPECT_EQ(schedule(read_file(dir.file("Velk_Flasher.log"))),
+            "0.000 STM_INT 0\n0.000 RST 0\n2000.000 STM_INT 1\n2010.000 RST 1\n4015.000 A1 01 x10\n"
+            "4114.640 RST 0\n6124.640 RST 1\n8129.640 A1 01\n8140.104 A1 64\n"
+            "8240.568 RST 0\n10250.568 RST 1\n12255.568 A1 01\n12266.032 A1 04\n22271.496 A1 02\n"
+            "22372.960 A1 05 x2\n22381.888 A1 06\n22482.352 RST 0\n24482.352 STM_INT 0\n24492.352 RST 1\n");
+}
+
+// Runs the flasher with its output on a pipe and kills it once `count` image
+// frames of step 14 have been reported. The pipe holds the flasher back when
+// the test stops reading, so it is killed well inside a large image.
+int kill_in_step_14(const TempDir& dir, const std::string& image, int count) {
+  int out[2];
+  if (pipe(out) != 0) return -1;
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    if (chdir(dir.path().c_str()) == 0) execl(VELK_FLASHER_PATH, "Velk_Flasher", image.c_str(), nullptr);
+    _exit(127);
+  }
+  close(out[1]);
+  std::string text;
+  char chunk[4096];
+  const std::string frame = "Считывание файла";
+  for (ssize_t n; (n = read(out[0], chunk, sizeof chunk)) > 0;) {
+    text.append(chunk, static_cast<size_t>(n));
+    auto step = text.find("Step 14");
+    int frames = 0;
+    for (auto at = step; step != std::string::npos && (at = text.find(frame, at + 1)) != std::string::npos;) ++frames;
+    if (frames >= count) break;
+  }
+  kill(pid, SIGKILL);
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFSIGNALED(status) ? WTERMSIG(status) : -1;
+}
+
+// The words written so far stay in the shield's flash and the rest is erased:
+// the firmware is incomplete, so the shield does not start it and the stand
+// program reads nothing; the bootloader still answers, and the next run
+// brings the firmware back.
+TEST(FlasherE2e, AFlasherKilledMidImageLeavesASilentShieldThatTheNextRunRepairs) {
+  TempDir dir;
+  provide_images(dir);
+  write_image(dir.file("big.bin"), sim::ImageKind::firmware, 324, sim::kApplicationSize);
+  std::ofstream(dir.file("shield.state")) << "boot.version=1001\nfirmware=322\n";
+  ASSERT_EQ(kill_in_step_14(dir, "big.bin", 200), SIGKILL);
+  auto flash = read_file(dir.file("shield.application.bin")), image = read_file(dir.file("big.bin"));
+  size_t written = std::mismatch(flash.begin(), flash.end(), image.begin()).first - flash.begin();
+  EXPECT_GE(written, 200u * 4);
+  EXPECT_LT(written, image.size() / 2);
+  EXPECT_EQ(flash.find_first_not_of('\xFF', written), std::string::npos);
+  auto silent = run_stand(dir, "1\nexit\n");
+  EXPECT_EQ(silent.status, 1) << silent.err;
+  EXPECT_NE(silent.out.find(shield_parameters(0, 0)), std::string::npos);
+  EXPECT_EQ(run_program({VELK_FLASHER_PATH, "big.bin"}, dir.path(), "").status, 5);
+  EXPECT_NE(run_stand(dir, "1\nexit\n").out.find(shield_parameters(324, 26)), std::string::npos);
+}
+
+// As a new user would: the launcher gives a stand directory the images; a
+// shield with bootloader 5 gets the bootloader 1001 and the firmware 324, a
+// second run keeps that bootloader, and the stand program reads the firmware.
+TEST(FlasherE2e, UpdatesAFreshStandsShieldThenKeepsItsNewBootloader) {
+  TempDir dir;
+  auto launch = [&](std::vector<std::string> args, const std::string& input = "") {
+    args.insert(args.begin(), {VELK_LAUNCHER_PATH, "--dir", dir.path()});
+    return run_program(args, dir.path(), input);
+  };
+  auto first_run = launch({"--program", VELK_FLASHER_PATH, "--", kImage});
+  EXPECT_EQ(first_run.status, 5);
+  EXPECT_EQ(steps(first_run.out), kAll);
+  EXPECT_NE(first_run.out.find("BootloaderVersion: 5\n"), std::string::npos);
+  auto second_run = launch({"--program", VELK_FLASHER_PATH, "--", kImage});
+  EXPECT_EQ(second_run.status, 5);
+  EXPECT_EQ(steps(second_run.out), kKept);
+  EXPECT_NE(second_run.out.find("BootloaderVersion: 1001\n\nПерепрошивка буда отключена\n"), std::string::npos);
+  EXPECT_NE(launch({}, "1\nexit\n").out.find(shield_parameters(324, 26)), std::string::npos);
+}
+
+}  // namespace
