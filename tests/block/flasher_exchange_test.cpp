@@ -1,12 +1,15 @@
-// The flasher's exchanges with the simulated bootloader: what goes over the
-// bus and into the dump, how failed attempts are retried and counted, and
-// that an erase is answered only once it is done.
+// The flasher's exchanges and image transfers with the simulated bootloader:
+// what goes over the bus and into the dump, how failed attempts are retried
+// and counted, and how a refused frame or a read error ends a transfer.
 #include <bcm2835.h>
 #include <gtest/gtest.h>
+
+#include <regex>
 
 #include "CRC16.h"
 #include "SPI.h"
 #include "console_capture.h"
+#include "firmware.h"
 #include "shield_hooks.h"
 #include "test_stand.h"
 #include "trace.h"
@@ -25,20 +28,19 @@ void start_bootloader() {
 std::string bus_since(sim::StandTime since) {
   std::string out;
   char hex[8];
-  for (auto& w : sim::trace_windows()) {
-    if (w.time < since) continue;
-    std::snprintf(hex, sizeof hex, w.mosi.size() == 1 ? " %02X" : " !", w.mosi[0]);
-    out += hex;
-  }
+  for (auto& w : sim::trace_windows())
+    if (w.time >= since) std::snprintf(hex, sizeof hex, w.mosi.size() == 1 ? " %02X" : " !", w.mosi[0]), out += hex;
   return out.substr(out.empty() ? 0 : 1);
 }
 
 // Each request byte and each reply byte is its own one-byte transfer; every
 // attempt dumps both frames. The bootloader does not answer the trojan's
-// address: ten attempts, ten error lines, ten more failed attempts counted.
+// address, nor an erase (1.6 s for the application area) asked for too early:
+// ten attempts, ten error lines, ten more failed attempts counted.
 TEST(FlasherExchange, SendsEachByteAloneAndDumpsEveryAttempt) {
   start_bootloader();
-  const std::string failed = "a2 1 0 0 0 0 99 24 \n0 0 0 0 0 0 0 0 \nERROR: Ошибка CRC или ответа посылки\n";
+  const std::string idle = "0 0 0 0 0 0 0 0 \nERROR: Ошибка CRC или ответа посылки\n",
+                    zeros = " 00 00 00 00 00 00 00 00";
   const struct {
     SPI_Command_enum command;
     uint8_t address;
@@ -46,15 +48,14 @@ TEST(FlasherExchange, SendsEachByteAloneAndDumpsEveryAttempt) {
     uint8_t result;
     std::string dump, bus;
   } cases[] = {
-      {SPIc_STMdetect, 0xA1, 5, 0x01, "a1 1 0 0 0 0 aa 24 \na1 1 1 0 0 0 56 25 \n",
-       "A1 01 00 00 00 00 AA 24 00 00 00 00 00 00 00 00"},
-      {SPIc_ReadVersion_Boot, 0xA1, 100, 0x01, "a1 64 0 0 0 0 a2 68 \na1 64 0 0 0 5 a1 a8 \n",
-       "A1 64 00 00 00 00 A2 68 00 00 00 00 00 00 00 00"},
-      {SPIc_Erase, 0xA1, 10000, 0x01, "a1 4 0 0 0 0 aa e8 \na1 4 1 0 0 0 56 e9 \n",
-       "A1 04 00 00 00 00 AA E8 00 00 00 00 00 00 00 00"},
-      {SPIc_STMdetect, 0xA2, 5, 0x02, times(10, failed),
-       times(9, "A2 01 00 00 00 00 99 24 00 00 00 00 00 00 00 00 ") +
-           "A2 01 00 00 00 00 99 24 00 00 00 00 00 00 00 00"},
+      {SPIc_STMdetect, 0xA1, 5, 1, "a1 1 0 0 0 0 aa 24 \na1 1 1 0 0 0 56 25 \n", "A1 01 00 00 00 00 AA 24" + zeros},
+      {SPIc_ReadVersion_Boot, 0xA1, 100, 1, "a1 64 0 0 0 0 a2 68 \na1 64 0 0 0 5 a1 a8 \n",
+       "A1 64 00 00 00 00 A2 68" + zeros},
+      {SPIc_Erase, 0xA1, 1600, 1, "a1 4 0 0 0 0 aa e8 \na1 4 1 0 0 0 56 e9 \n", "A1 04 00 00 00 00 AA E8" + zeros},
+      {SPIc_STMdetect, 0xA2, 5, 2, times(10, "a2 1 0 0 0 0 99 24 \n" + idle),
+       times(9, "A2 01 00 00 00 00 99 24" + zeros + " ") + "A2 01 00 00 00 00 99 24" + zeros},
+      {SPIc_Erase, 0xA1, 1599, 2, times(10, "a1 4 0 0 0 0 aa e8 \n" + idle),
+       times(9, "A1 04 00 00 00 00 AA E8" + zeros + " ") + "A1 04 00 00 00 00 AA E8" + zeros},
   };
   for (auto& c : cases) {
     auto since = sim::clock_now();
@@ -64,12 +65,12 @@ TEST(FlasherExchange, SendsEachByteAloneAndDumpsEveryAttempt) {
     EXPECT_EQ(out.text(), "\nПосылка:\n" + c.dump);
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(bus_since(since), c.bus);
-    EXPECT_EQ(SPI_error - errors, c.result == 0x02 ? 10u : 0u);
+    EXPECT_EQ(SPI_error - errors, c.result == 2 ? 10u : 0u);
   }
 }
 
 // Replies garbled at the first attempts, or refusing (byte 2 not 1): the
-// result bits, the failed attempts counted and reported, per case.
+// result bits and the failed attempts counted, per case.
 TEST(FlasherExchange, RetriesAFailedAttemptUpToTenTimesAndSaysWhetherAnyFailed) {
   start_bootloader();
   int garble = 0;
@@ -83,35 +84,61 @@ TEST(FlasherExchange, RetriesAFailedAttemptUpToTenTimesAndSaysWhetherAnyFailed) 
     bool refused;
     uint8_t control, result;
     uint32_t failed;
-  } cases[] = {
-      {0, false, 1, 0x01, 0},   {1, false, 1, 0x03, 1}, {2, false, 0, 0x03, 2}, {9, false, 0, 0x03, 9},
-      {10, false, 0, 0x02, 10}, {0, true, 0, 0x01, 0},  {0, true, 1, 0x02, 10}, {0, false, 2, 0x02, 10},
-  };
+  } cases[] = {{0, false, 1, 1, 0},   {1, false, 1, 3, 1}, {2, false, 0, 3, 2}, {9, false, 0, 3, 9},
+               {10, false, 0, 2, 10}, {0, true, 0, 1, 0},  {0, true, 1, 2, 10}, {0, false, 2, 2, 10}};
   for (auto& c : cases) {
     garble = c.garbled;
     refuse = c.refused;
     auto errors = SPI_error;
-    StdoutCapture out;
+    StdoutCapture quiet;
     uint8_t result = SPI_send(SPIc_STMdetect, 0xA1, 5, 5, c.control);
-    std::string text = out.text();
+    quiet.text();
     EXPECT_EQ(result, c.result) << c.garbled << c.refused << +c.control;
-    size_t lines = 0;
-    for (auto at = text.find("ERROR: Ошибка CRC"); at != std::string::npos; at = text.find("ERROR: Ошибка CRC", at + 1))
-      ++lines;
-    EXPECT_EQ(SPI_error - errors, c.failed);
-    EXPECT_EQ(lines, c.failed);
+    EXPECT_EQ(SPI_error - errors, c.failed) << c.garbled << c.refused << +c.control;
   }
 }
 
-// Erasing the 64 KiB application area takes 1.6 s: read earlier, the reply is
-// not there yet, and every new attempt starts the erase again.
-TEST(FlasherExchange, TheBootloaderAnswersAnEraseOnlyOnceTheAreaIsErased) {
+// A file of S bytes goes out in S / 4 + 1 frames, the last filled up with
+// 0xFF; a frame that needed a second attempt ends the transfer, and so does a
+// read error (a directory opens, but cannot be read), before its frame goes.
+TEST(FlasherTransfer, SendsTheFileInWordsUntilItsEndOrAFrameThatWasNotAcceptedAtOnce) {
   start_bootloader();
-  StdoutCapture quiet;
-  uint8_t early = SPI_send(SPIc_Erase, 0xA1, 1599, 5, 1), in_time = SPI_send(SPIc_Erase, 0xA1, 1600, 5, 1);
-  quiet.text();
-  EXPECT_EQ(early, 0x02);
-  EXPECT_EQ(in_time, 0x01);
+  int refuse_word = 0, words = 0;
+  sim::RequestHookScope hook([&](std::span<const uint8_t> request, std::optional<sim::Bytes>& reply) {
+    if (request[1] == 0x05 && ++words == refuse_word) (*reply)[7] ^= 1;
+  });
+  const std::string eight = "\x01\x02\x03\x04\x05\x06\x07\x08", read = "Считывание файла\n";
+  const struct {
+    std::string content;  // "/": a directory
+    int refused;
+    uint8_t result;
+    std::string words, lines;
+  } cases[] = {
+      {eight.substr(0, 5), 0, 1, "01020304 05FFFFFF ", read + read + "Конец файла\n"},
+      {eight, 0, 1, "01020304 05060708 FFFFFFFF ", times(3, read) + "Конец файла\n"},
+      {"", 0, 1, "FFFFFFFF ", read + "Конец файла\n"},
+      {eight, 2, 0, "01020304 05060708 05060708 ", read + read + "Ошибка передачи файла\n"},
+      {"/", 0, 0, "", read + "Ошибка чтения файла\n"},
+  };
+  for (auto& c : cases) {
+    StdoutCapture out;
+    uint8_t ready = SPI_send(SPIc_Erase, 0xA1, 10000, 5, 1) & SPI_send(SPIc_ProgStart, 0xA1, 100, 5, 1);
+    firmware_st image{c.content == "/" ? std::fopen("/", "rb") : std::tmpfile(), 0};
+    if (c.content != "/") std::fputs(c.content.c_str(), image.name), std::rewind(image.name);
+    words = 0;
+    refuse_word = c.refused;
+    auto since = sim::clock_now();
+    uint8_t result = firmware_send(&image, 0xA1);
+    std::string text = std::regex_replace(out.text(), std::regex("\nПосылка:\n(([0-9a-f]+ )+\n|ERROR.*\n)+"), "");
+    EXPECT_EQ(text, c.lines);
+    EXPECT_EQ(ready & result, c.result) << c.words;
+    std::string bus = bus_since(since), sent;
+    std::regex word("A1 05 (..) (..) (..) (..)");
+    for (std::sregex_iterator m(bus.begin(), bus.end(), word), end; m != end; ++m)
+      sent += (*m)[1].str() + (*m)[2].str() + (*m)[3].str() + (*m)[4].str() + " ";
+    EXPECT_EQ(sent, c.words);
+    std::fclose(image.name);
+  }
 }
 
 }  // namespace
