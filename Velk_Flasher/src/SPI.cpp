@@ -19,9 +19,19 @@ constexpr int kAttempts = 10;
 // Byte 1 of each command, by SPI_Command_enum.
 constexpr uint8_t kCodes[] = {0x64, 0x65, 0x66, 0x01, 0x04, 0x02, 0x05, 0x06};
 
+// Each byte as "%x " (lower-case hexadecimal without leading zeros), written
+// as one line: a 64 KiB image dumps 33 000 of them.
 void print_frame(const uint8_t (&frame)[8]) {
-  for (uint8_t b : frame) std::printf("%x ", b);
-  std::printf("\n");
+  constexpr char kDigits[] = "0123456789abcdef";
+  char line[8 * 3 + 1];
+  char* end = line;
+  for (uint8_t b : frame) {
+    if (b >> 4) *end++ = kDigits[b >> 4];
+    *end++ = kDigits[b & 0xF];
+    *end++ = ' ';
+  }
+  *end++ = '\n';
+  std::fwrite(line, 1, static_cast<size_t>(end - line), stdout);
 }
 
 bool reply_valid(uint8_t ControlRead) {
