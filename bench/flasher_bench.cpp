@@ -5,6 +5,9 @@
 // at the bus clock (divider 889 of 250 MHz). The frame's share is the
 // difference to a run with an empty image (one frame). Run by hand:
 // build/bench/flasher_bench.
+#include <sys/resource.h>
+#include <sys/wait.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -22,8 +25,16 @@ namespace fs = std::filesystem;
 struct Run {
   int status;
   double wall_s;
+  double cpu_s;  // the flasher's own, which a busy machine does not stretch
   double stand_s;
 };
+
+double children_cpu_s() {
+  rusage usage{};
+  ::getrusage(RUSAGE_CHILDREN, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 void write(const fs::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -39,11 +50,13 @@ Run update(size_t firmware_size) {
   write(dir / "firmware.bin", firmware);
   std::string command = "cd '" + dir.string() + "' && '" VELK_FLASHER_PATH "' firmware.bin >/dev/null";
   auto start = std::chrono::steady_clock::now();
+  double cpu = children_cpu_s();
   int status = std::system(command.c_str());
+  cpu = children_cpu_s() - cpu;
   std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
   auto stand_us = sim::stand_time_load((dir / "stand.time").string());
   fs::remove_all(dir);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, wall.count(), static_cast<double>(stand_us) / 1e6};
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, wall.count(), cpu, static_cast<double>(stand_us) / 1e6};
 }
 
 }  // namespace
@@ -56,9 +69,10 @@ int main() {
     return 1;
   }
   double frame_ms = (full.stand_s - empty.stand_s) * 1000.0 / 16384;
-  double speedup = full.stand_s / full.wall_s;
-  std::printf("64 KiB update, all fifteen steps: %.3f s wall, %.3f s stand time: %.0f times faster (aim: 500)\n",
-              full.wall_s, full.stand_s, speedup);
+  std::printf("64 KiB update, all fifteen steps: %.3f s stand time, %.3f s wall: %.0f times faster (aim: 500)\n",
+              full.stand_s, full.wall_s, full.stand_s / full.wall_s);
+  std::printf("  the flasher's CPU time %.3f s: %.0f times faster on an idle machine\n", full.cpu_s,
+              full.stand_s / full.cpu_s);
   std::printf("image frame: %.4f ms stand time, floor %.4f ms: %+.2f %% (aim: within 1 %%)\n", frame_ms, kFloorMs,
               (frame_ms / kFloorMs - 1) * 100);
   return 0;
