@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstring>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -23,13 +24,9 @@ void write_image(const std::string& path, sim::ImageKind kind, uint32_t version,
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-void provide_images(const TempDir& dir) {
-  for (auto& image : sim::kStandImages) write_image(dir.file(image.file), image.kind, image.version, image.size);
-}
-
 // The flasher in `dir`, on the shield `state` describes, with the stand's images.
 ProgramRun flasher(const TempDir& dir, std::vector<std::string> args, const std::string& state = "", Env env = {}) {
-  provide_images(dir);
+  for (auto& image : sim::kStandImages) write_image(dir.file(image.file), image.kind, image.version, image.size);
   if (!state.empty()) std::ofstream(dir.file("shield.state")) << state;
   args.insert(args.begin(), VELK_FLASHER_PATH);
   return run_program(args, dir.path(), "", env);
@@ -178,18 +175,12 @@ int kill_in_step_14(const TempDir& dir, const std::string& image, int count) {
     _exit(127);
   }
   close(out[1]);
-  std::string text;
-  char chunk[4096];
-  const std::string frame = "Считывание файла";
-  for (ssize_t n; (n = read(out[0], chunk, sizeof chunk)) > 0;) {
-    text.append(chunk, static_cast<size_t>(n));
-    auto step = text.find("Step 14");
-    int frames = 0;
-    for (auto at = step; step != std::string::npos && (at = text.find(frame, at + 1)) != std::string::npos;) ++frames;
-    if (frames >= count) break;
-  }
+  std::FILE* in = fdopen(out[0], "r");
+  char line[256];
+  for (bool in_step = false; count > 0 && std::fgets(line, sizeof line, in);)
+    if ((in_step = in_step || std::strstr(line, "Step 14")) && std::strstr(line, "Считывание файла")) --count;
   kill(pid, SIGKILL);
-  close(out[0]);
+  std::fclose(in);
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFSIGNALED(status) ? WTERMSIG(status) : -1;
