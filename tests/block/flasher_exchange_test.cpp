@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <tuple>
 
 #include "CRC16.h"
 #include "SPI.h"
@@ -79,22 +80,19 @@ TEST(FlasherExchange, RetriesAFailedAttemptUpToTenTimesAndSaysWhetherAnyFailed) 
     if (refuse) (*reply)[2] = 0, ModRTU_CRC_Wrap(reply->data(), 8);
     if (garble > 0) --garble, (*reply)[6] ^= 1;
   });
-  const struct {
-    int garbled;
-    bool refused;
-    uint8_t control, result;
-    uint32_t failed;
-  } cases[] = {{0, false, 1, 1, 0},   {1, false, 1, 3, 1}, {2, false, 0, 3, 2}, {9, false, 0, 3, 9},
-               {10, false, 0, 2, 10}, {0, true, 0, 1, 0},  {0, true, 1, 2, 10}, {0, false, 2, 2, 10}};
-  for (auto& c : cases) {
-    garble = c.garbled;
-    refuse = c.refused;
+  // Attempts garbled, replies refusing, ControlRead; then the result bits and the failed attempts.
+  const std::tuple<int, bool, uint8_t, uint8_t, uint32_t> cases[] = {
+      {0, false, 1, 1, 0},   {1, false, 1, 3, 1}, {2, false, 0, 3, 2}, {9, false, 0, 3, 9},
+      {10, false, 0, 2, 10}, {0, true, 0, 1, 0},  {0, true, 1, 2, 10}, {0, false, 2, 2, 10}};
+  for (auto& [garbled, refused, control, expected, failed] : cases) {
+    garble = garbled;
+    refuse = refused;
     auto errors = SPI_error;
     StdoutCapture quiet;
-    uint8_t result = SPI_send(SPIc_STMdetect, 0xA1, 5, 5, c.control);
+    uint8_t result = SPI_send(SPIc_STMdetect, 0xA1, 5, 5, control);
     quiet.text();
-    EXPECT_EQ(result, c.result) << c.garbled << c.refused << +c.control;
-    EXPECT_EQ(SPI_error - errors, c.failed) << c.garbled << c.refused << +c.control;
+    EXPECT_EQ(result, expected) << garbled << refused << +control;
+    EXPECT_EQ(SPI_error - errors, failed) << garbled << refused << +control;
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <tuple>
 
 #include "SPI.h"
 #include "console_capture.h"
@@ -35,11 +36,7 @@ TEST(FlasherProtocol, ACommandWritesTheAddressItsCodeAndZeroDataUnlessItCarriesI
 // A reply is decoded by its own address and code, whatever was asked; only
 // the bootloader's version is kept, and every version prints as signed.
 TEST(FlasherProtocol, AVersionReplyIsDecodedByItsOwnAddressAndCode) {
-  const struct {
-    std::array<uint8_t, 8> reply;
-    const char* printed;
-    uint32_t kept;
-  } cases[] = {
+  const std::tuple<std::array<uint8_t, 8>, std::string, uint32_t> cases[] = {
       {{0xA1, 0x64, 0, 0, 0x03, 0xE9}, "BootloaderVersion: 1001\n", 1001},
       {{0xA1, 0x65, 0, 0, 0x01, 0x02}, "ShieldVersion: 258\n", 1001},
       {{0xA1, 0x66, 0x01, 0x02, 0x03, 0x04}, "FirmwareVersion: 16909060\n", 1001},
@@ -47,12 +44,12 @@ TEST(FlasherProtocol, AVersionReplyIsDecodedByItsOwnAddressAndCode) {
       {{0xA1, 0x63, 0, 0, 0, 7}, "", 1001},
       {{0xA1, 0x64, 0x80, 0, 0, 1}, "BootloaderVersion: -2147483647\n", 0x80000001},
   };
-  for (auto& c : cases) {
-    std::copy(c.reply.begin(), c.reply.end(), Array_rx);
+  for (auto& [reply, printed, kept] : cases) {
+    std::copy(reply.begin(), reply.end(), Array_rx);
     StdoutCapture out;
     SPI_FunctionDo();
-    EXPECT_EQ(out.text(), c.printed);
-    EXPECT_EQ(f_boot.version, c.kept) << c.printed;
+    EXPECT_EQ(out.text(), printed);
+    EXPECT_EQ(f_boot.version, kept) << printed;
   }
 }
 
