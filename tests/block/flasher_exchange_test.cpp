@@ -42,13 +42,8 @@ TEST(FlasherExchange, SendsEachByteAloneAndDumpsEveryAttempt) {
   start_bootloader();
   const std::string idle = "0 0 0 0 0 0 0 0 \nERROR: Ошибка CRC или ответа посылки\n",
                     zeros = "00 00 00 00 00 00 00 00 ";
-  const struct {
-    SPI_Command_enum command;
-    uint8_t address;
-    uint32_t wait_read;
-    uint8_t result;
-    std::string dump, bus;
-  } cases[] = {
+  // Command, address, wait before the reply; then the result, the dump and the bytes on the bus.
+  const std::tuple<SPI_Command_enum, uint8_t, uint32_t, uint8_t, std::string, std::string> cases[] = {
       {SPIc_STMdetect, 0xA1, 5, 1, "a1 1 0 0 0 0 aa 24 \na1 1 1 0 0 0 56 25 \n", "A1 01 00 00 00 00 AA 24 " + zeros},
       {SPIc_ReadVersion_Boot, 0xA1, 100, 1, "a1 64 0 0 0 0 a2 68 \na1 64 0 0 0 5 a1 a8 \n",
        "A1 64 00 00 00 00 A2 68 " + zeros},
@@ -58,15 +53,15 @@ TEST(FlasherExchange, SendsEachByteAloneAndDumpsEveryAttempt) {
       {SPIc_Erase, 0xA1, 1599, 2, times(10, "a1 4 0 0 0 0 aa e8 \n" + idle),
        times(10, "A1 04 00 00 00 00 AA E8 " + zeros)},
   };
-  for (auto& c : cases) {
+  for (auto& [command, address, wait_read, expected, dump, bus] : cases) {
     auto since = sim::clock_now();
     auto errors = SPI_error;
     StdoutCapture out;
-    uint8_t result = SPI_send(c.command, c.address, c.wait_read, 5, c.command == SPIc_Erase);
-    EXPECT_EQ(out.text(), "\nПосылка:\n" + c.dump);
-    EXPECT_EQ(result, c.result);
-    EXPECT_EQ(bus_since(since), c.bus);
-    EXPECT_EQ(SPI_error - errors, c.result == 2 ? 10u : 0u);
+    uint8_t result = SPI_send(command, address, wait_read, 5, command == SPIc_Erase);
+    EXPECT_EQ(out.text(), "\nПосылка:\n" + dump);
+    EXPECT_EQ(result, expected);
+    EXPECT_EQ(bus_since(since), bus);
+    EXPECT_EQ(SPI_error - errors, expected == 2 ? 10u : 0u);
   }
 }
 
@@ -106,37 +101,33 @@ TEST(FlasherTransfer, SendsTheFileInWordsUntilItsEndOrAFrameThatWasNotAcceptedAt
     if (request[1] == 0x05 && ++words == refuse_word) (*reply)[7] ^= 1;
   });
   const std::string eight = "\x01\x02\x03\x04\x05\x06\x07\x08", read = "Считывание файла\n";
-  const struct {
-    std::string content;  // "/": a directory
-    int refused;
-    uint8_t result;
-    std::string words, lines;
-  } cases[] = {
+  // The file ("/": a directory), the frame refused once; then the result, the words sent and the lines printed.
+  const std::tuple<std::string, int, uint8_t, std::string, std::string> cases[] = {
       {eight.substr(0, 5), 0, 1, "01020304 05FFFFFF ", read + read + "Конец файла\n"},
       {eight, 0, 1, "01020304 05060708 FFFFFFFF ", times(3, read) + "Конец файла\n"},
       {"", 0, 1, "FFFFFFFF ", read + "Конец файла\n"},
       {eight, 2, 0, "01020304 05060708 05060708 ", read + read + "Ошибка передачи файла\n"},
       {"/", 0, 0, "", read + "Ошибка чтения файла\n"},
   };
-  for (auto& c : cases) {
+  for (auto& [content, refused, expected, words_sent, printed_lines] : cases) {
     StdoutCapture out;
     uint8_t ready = SPI_send(SPIc_Erase, 0xA1, 10000, 5, 1) & SPI_send(SPIc_ProgStart, 0xA1, 100, 5, 1);
-    firmware_st image{c.content == "/" ? std::fopen("/", "rb") : std::tmpfile(), 0};
-    if (c.content != "/") std::fputs(c.content.c_str(), image.name), std::rewind(image.name);
+    firmware_st image{content == "/" ? std::fopen("/", "rb") : std::tmpfile(), 0};
+    if (content != "/") std::fputs(content.c_str(), image.name), std::rewind(image.name);
     words = 0;
-    refuse_word = c.refused;
+    refuse_word = refused;
     auto since = sim::clock_now();
     uint8_t result = firmware_send(&image, 0xA1);
     std::istringstream printed(out.text());
     std::string lines, bus = bus_since(since), sent;
     for (std::string line; std::getline(printed, line);)
       if (line.ends_with("файла")) lines += line + "\n";
-    EXPECT_EQ(lines, c.lines);
-    EXPECT_EQ(ready & result, c.result) << c.words;
+    EXPECT_EQ(lines, printed_lines);
+    EXPECT_EQ(ready & result, expected) << words_sent;
     for (size_t at = 0; at + 48 <= bus.size(); at += 48)  // an attempt: 16 bytes "XX "
       if (bus.compare(at, 6, "A1 05 ") == 0)
         for (size_t b = 6; b < 18; b += 3) sent += bus.substr(at + b, 2) + (b == 15 ? " " : "");
-    EXPECT_EQ(sent, c.words);
+    EXPECT_EQ(sent, words_sent);
     std::fclose(image.name);
   }
 }

@@ -68,69 +68,49 @@ TEST(FlasherE2e, EndsWithTheStatusOfTheStepThatFailedAndFiveWhenAllSucceeded) {
   struct Case {
     std::string state;
     std::vector<std::string> args;
-    Env env;
     int status;
     std::string steps, last;
+    Env env = {};
   };
   const std::string refuse = "boot.fault=refuse\nboot.code=", trojan = "boot.program=trojan\n" + refuse;
   const std::string kept = "boot.version=1001\n", no_access = "ERROR: Нет доступа к ";
+  const std::string root = " (требуются права root)", program = "программирования ", sent = "Ошибка передачи ";
   const Case cases[] = {
-      {"", {}, {}, 4, "", "ERROR:Не хватает аргументов"},
-      {"", {"missing.bin"}, {}, 3, "", "ERROR: Ошибка открытия файла"},
-      {"",
-       {kImage},
-       {{"VELK_SIM_MAPPING", "none"}},
-       15,
-       "",
-       no_access + "периферии Raspberry Pi (требуются права root)"},
-      {"", {kImage}, {{"VELK_SIM_MAPPING", "gpio-only"}}, 15, "", no_access + "контроллеру SPI (требуются права root)"},
-      {"boot.fault=silent\n", {kImage}, {}, 0, "1", "ERROR: Bootloader не найден"},
-      {"boot.fault=garbled\nboot.code=0x64\n", {kImage}, {}, 6, "1", "ERROR: Ошибка считывания версси bootloader"},
-      {refuse + "4\n", {kImage}, {}, 1, first(kAll, 2), "ERROR: Ошибка удаления firmware"},
-      {refuse + "2\n", {kImage}, {}, 7, first(kAll, 3), "ERROR: Ошибка перехода в режим программирования trojan"},
-      {refuse + "5\nboot.skip=3\nboot.count=1\n",
-       {kImage},
-       {},
-       8,
-       first(kAll, 4),
-       "Ошибка передачи файла\nERROR: Ошибка передачи trojan"},
-      {refuse + "6\n", {kImage}, {}, 9, first(kAll, 5), "ERROR: Ошибка окончании записи trojan"},
-      {"boot.program=trojan\nboot.fault=silent\n", {kImage}, {}, 10, first(kAll, 6), "ERROR: Trojan не найден"},
-      {trojan + "4\n", {kImage}, {}, 11, first(kAll, 7), "ERROR: Ошибка удаления bootloader"},
-      {trojan + "2\n", {kImage}, {}, 12, first(kAll, 8), "ERROR: Ошибка перехода в режим программирования bootloader"},
-      {trojan + "5\n", {kImage}, {}, 13, first(kAll, 9), "ERROR: Ошибка передачи bootloader"},
-      {trojan + "6\n", {kImage}, {}, 14, first(kAll, 10), "ERROR: Ошибка завершении передачи bootloader"},
-      {"boot.fault=silent\nboot.code=1\nboot.skip=1\n",
-       {kImage},
-       {},
-       0,
-       first(kAll, 11),
-       "ERROR: Bootloader не найден"},
-      {refuse + "4\nboot.skip=1\n", {kImage}, {}, 1, first(kAll, 12), "ERROR: Ошибка удаления firmware"},
-      {kept + refuse + "2\n",
-       {kImage},
-       {},
-       2,
-       first(kKept, 4),
-       "ERROR: Ошибка перехода в режим программирования firmware"},
-      {kept + refuse + "5\n", {kImage}, {}, 4, first(kKept, 5), "ERROR: Ошибка передачи firmware"},
-      {kept, {"."}, {}, 4, first(kKept, 5), "Ошибка чтения файла\nERROR: Ошибка передачи firmware"},
-      {kept + refuse + "6\n", {kImage}, {}, 4, kKept, "ERROR: Ошибка завершения прошивки"},
-      {"", {kImage}, {}, 5, kAll, "Успешно!"},
-      {"", {kImage, "0"}, {}, 5, kKept, "Успешно!"},
-      {kept, {kImage, "2"}, {}, 5, kAll, "Успешно!"},
+      {"", {}, 4, "", "ERROR:Не хватает аргументов"},
+      {"", {"missing.bin"}, 3, "", "ERROR: Ошибка открытия файла"},
+      {"", {kImage}, 15, "", no_access + "периферии Raspberry Pi" + root, {{"VELK_SIM_MAPPING", "none"}}},
+      {"", {kImage}, 15, "", no_access + "контроллеру SPI" + root, {{"VELK_SIM_MAPPING", "gpio-only"}}},
+      {"boot.fault=silent\n", {kImage}, 0, "1", "ERROR: Bootloader не найден"},
+      {"boot.fault=garbled\nboot.code=0x64\n", {kImage}, 6, "1", "ERROR: Ошибка считывания версси bootloader"},
+      {refuse + "4\n", {kImage}, 1, first(kAll, 2), "ERROR: Ошибка удаления firmware"},
+      {refuse + "2\n", {kImage}, 7, first(kAll, 3), "ERROR: Ошибка перехода в режим " + program + "trojan"},
+      {refuse + "5\nboot.count=1\n", {kImage}, 8, first(kAll, 4), "Ошибка передачи файла\nERROR: " + sent + "trojan"},
+      {refuse + "6\n", {kImage}, 9, first(kAll, 5), "ERROR: Ошибка окончании записи trojan"},
+      {"boot.program=trojan\nboot.fault=silent\n", {kImage}, 10, first(kAll, 6), "ERROR: Trojan не найден"},
+      {trojan + "4\n", {kImage}, 11, first(kAll, 7), "ERROR: Ошибка удаления bootloader"},
+      {trojan + "2\n", {kImage}, 12, first(kAll, 8), "ERROR: Ошибка перехода в режим " + program + "bootloader"},
+      {trojan + "5\n", {kImage}, 13, first(kAll, 9), "ERROR: " + sent + "bootloader"},
+      {trojan + "6\n", {kImage}, 14, first(kAll, 10), "ERROR: Ошибка завершении передачи bootloader"},
+      {"boot.fault=silent\nboot.code=1\nboot.skip=1\n", {kImage}, 0, first(kAll, 11), "ERROR: Bootloader не найден"},
+      {refuse + "4\nboot.skip=1\n", {kImage}, 1, first(kAll, 12), "ERROR: Ошибка удаления firmware"},
+      {kept + refuse + "2\n", {kImage}, 2, first(kKept, 4), "ERROR: Ошибка перехода в режим " + program + "firmware"},
+      {kept + refuse + "5\n", {kImage}, 4, first(kKept, 5), "ERROR: " + sent + "firmware"},
+      {kept, {"."}, 4, first(kKept, 5), "Ошибка чтения файла\nERROR: " + sent + "firmware"},
+      {kept + refuse + "6\n", {kImage}, 4, kKept, "ERROR: Ошибка завершения прошивки"},
+      {"", {kImage}, 5, kAll, "Успешно!"},
+      {"", {kImage, "0"}, 5, kKept, "Успешно!"},
+      {kept, {kImage, "2"}, 5, kAll, "Успешно!"},
   };
   for (const Case& c : cases) {
     TempDir dir;
     Env env = c.env;  // a trace where the shield must be left untouched
     if (c.steps.empty()) env.emplace_back("VELK_SIM_TRACE", dir.path());
     auto run = flasher(dir, c.args, c.state, env);
-    std::string where = c.state + (c.args.empty() ? "" : c.args[0]);
-    EXPECT_EQ(run.status, c.status) << where;
-    EXPECT_EQ(steps(run.out), c.steps) << where;
-    EXPECT_TRUE(("\n" + run.out).ends_with("\n" + c.last + "\n")) << where << "\n" << run.out;
+    EXPECT_EQ(run.status, c.status) << c.state;
+    EXPECT_EQ(steps(run.out), c.steps) << c.state;
+    EXPECT_TRUE(("\n" + run.out).ends_with("\n" + c.last + "\n")) << c.state << "\n" << run.out;
     bool untouched = read_file(dir.file("Velk_Flasher.log")).find(" RST ") == std::string::npos;
-    EXPECT_TRUE(untouched || !c.steps.empty()) << where;
+    EXPECT_TRUE(untouched || !c.steps.empty()) << c.state;
   }
 }
 
