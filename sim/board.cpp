@@ -57,6 +57,22 @@ uint8_t compute_level(const StandLock& lock, uint8_t gpio) {
   }
 }
 
+// One line's shown level recomputed; a change is traced and passed to the shield.
+void refresh_line(const StandLock& lock, uint8_t g, StandTime now) {
+  auto& b = board();
+  uint8_t level = compute_level(lock, g);
+  bool changed = b.started && level != b.shown[g];
+  // A line enters the trace with the level it shows when first configured, so
+  // an output that starts LOW (the reset line) has its first edge on record.
+  bool start_value = b.configured[g] && !b.in_trace[g];
+  b.shown[g] = level;
+  if (changed || start_value) {
+    trace_line_locked(now, g, level);
+    b.in_trace[g] = true;
+  }
+  if (changed) shield_line_changed_locked(lock, g, level);
+}
+
 }  // namespace
 
 void board_preset(BoardStart start, const BoardLines& lines) {
@@ -106,22 +122,15 @@ void board_refresh() {
 }
 
 void board_refresh_locked(const StandLock& lock) {
-  auto& b = board();
   auto now = clock_now_locked(lock);
-  for (uint8_t g = 0; g < kGpioLines; ++g) {
-    uint8_t level = compute_level(lock, g);
-    bool changed = b.started && level != b.shown[g];
-    // A line enters the trace with the level it shows when first configured, so
-    // an output that starts LOW (the reset line) has its first edge on record.
-    bool start_value = b.configured[g] && !b.in_trace[g];
-    b.shown[g] = level;
-    if (changed || start_value) {
-      trace_line_locked(now, g, level);
-      b.in_trace[g] = true;
-    }
-    if (changed) shield_line_changed_locked(lock, g, level);
-  }
-  b.started = true;
+  for (uint8_t g = 0; g < kGpioLines; ++g) refresh_line(lock, g, now);
+  board().started = true;
+}
+
+void board_refresh_chip_selects_locked(const StandLock& lock) {
+  if (!board().started) return board_refresh_locked(lock);
+  auto now = clock_now_locked(lock);
+  for (uint8_t g : {line::ce0, line::rel1_in}) refresh_line(lock, g, now);
 }
 
 void board_fsel_locked(const StandLock& lock, uint8_t gpio, uint8_t mode) {

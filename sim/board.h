@@ -39,6 +39,9 @@ uint8_t board_function_locked(const StandLock&, uint8_t gpio);
 // Recomputes every shown level after something behind the lines changed
 // (the chip select, the shield's outputs, a fault).
 void board_refresh_locked(const StandLock&);
+// The same for a change of SPI0's chip selects alone (CE0, and CE1 on GPIO 7):
+// a window's start and end, many times a frame, need not look at every line.
+void board_refresh_chip_selects_locked(const StandLock&);
 
 // Back door for tests: the level and function select of a line now.
 uint8_t board_level(uint8_t gpio);

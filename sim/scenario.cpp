@@ -31,6 +31,14 @@ constexpr Named<AudioFault> kAudioFaults[] = {{AudioFault::healthy, "healthy"},
                                               {AudioFault::weak, "weak"},
                                               {AudioFault::distorted, "distorted"}};
 
+constexpr Named<BootFault> kBootFaults[] = {{BootFault::none, "none"},
+                                            {BootFault::silent, "silent"},
+                                            {BootFault::garbled, "garbled"},
+                                            {BootFault::refuse, "refuse"}};
+
+constexpr Named<BootProgram> kBootPrograms[] = {{BootProgram::bootloader, "bootloader"},
+                                                {BootProgram::trojan, "trojan"}};
+
 constexpr Named<Mapping> kMappings[] = {
     {Mapping::full, "full"}, {Mapping::gpio_only, "gpio-only"}, {Mapping::none, "none"}};
 
@@ -147,21 +155,23 @@ std::string print_id(const Scenario& s) {
   return text;
 }
 
-bool parse_link_code(Scenario& s, std::string_view text, std::string& why) {
+template <auto Field>
+constexpr auto code_parse = [](Scenario& s, std::string_view text, std::string& why) {
   uint64_t v = 0;
   if (!parse_code(text, v)) {
     why = quoted(text) + " is not a function code 0..255 or 0x00..0xff";
     return false;
   }
-  s.shield.link_fault_code = static_cast<uint8_t>(v);
+  field(s, Field) = static_cast<uint8_t>(v);
   return true;
-}
+};
 
-std::string print_link_code(const Scenario& s) {
+template <auto Field>
+constexpr auto code_print = [](const Scenario& s) {
   char text[8];
-  std::snprintf(text, sizeof text, "0x%02x", s.shield.link_fault_code);
-  return text;
-}
+  std::snprintf(text, sizeof text, "0x%02x", field(s, Field));
+  return std::string(text);
+};
 
 bool parse_speed(Scenario& s, std::string_view text, std::string& why) {
   // Plain decimal notation only: no sign, exponent, blanks, inf or nan.
@@ -212,7 +222,22 @@ constexpr ScenarioKey kKeys[] = {
     {"link.count", "0..4294967295", "for late: receipts left unanswered; for dies: replies before silence",
      KeyScope::lasting, decimal_parse<&S::link_fault_count, 0xFFFFFFFF>, decimal_print<&S::link_fault_count>},
     {"link.code", "0..255|0x00..0xff", "the function code the link fault hits; 0 = every code", KeyScope::lasting,
-     parse_link_code, print_link_code},
+     code_parse<&S::link_fault_code>, code_print<&S::link_fault_code>},
+    {"boot.version", "0..4294967295", "the version the shield's resident bootloader reports", KeyScope::lasting,
+     decimal_parse<&S::boot_version, 0xFFFFFFFF>, decimal_print<&S::boot_version>},
+    {"boot.fault", "none|silent|garbled|refuse",
+     "a fault of the bootloader protocol: no reply, a bad checksum, the command refused", KeyScope::lasting,
+     enum_parse<&S::boot_fault, kBootFaults>, enum_print<&S::boot_fault, kBootFaults>},
+    {"boot.program", "bootloader|trojan", "the program whose replies the boot fault hits", KeyScope::lasting,
+     enum_parse<&S::boot_program, kBootPrograms>, enum_print<&S::boot_program, kBootPrograms>},
+    {"boot.code", "0..255|0x00..0xff",
+     "the command the boot fault hits (0x01 presence, 0x64 version, 0x04 erase, 0x02 programming start, 0x05 "
+     "image word, 0x06 programming end); 0 = every command",
+     KeyScope::lasting, code_parse<&S::boot_code>, code_print<&S::boot_code>},
+    {"boot.skip", "0..4294967295", "requests the boot fault targets that are answered first, counted from the start",
+     KeyScope::lasting, decimal_parse<&S::boot_skip, 0xFFFFFFFF>, decimal_print<&S::boot_skip>},
+    {"boot.count", "0..4294967295", "requests the boot fault then hits; 0 = every one after", KeyScope::lasting,
+     decimal_parse<&S::boot_count, 0xFFFFFFFF>, decimal_print<&S::boot_count>},
     {"audio", "healthy|dead|weak|distorted",
      "the shield's audio path: the test tone comes back as it should, not at all, too quiet, or clipped",
      KeyScope::lasting, enum_parse<&S::audio, kAudioFaults>, enum_print<&S::audio, kAudioFaults>},

@@ -5,7 +5,9 @@
 
 #include "board.h"
 #include "scenario.h"
+#include "shield_bootloader.h"
 #include "shield_firmware.h"
+#include "shield_flash.h"
 #include "spi0.h"
 #include "stand_files.h"
 #include "wiring.h"
@@ -18,11 +20,36 @@ struct Shield {
   std::string path;
   uint8_t stm_int = 0;
   ShieldFirmware firmware;
+  ShieldBootloader loader;  // the bootloader, or the trojan
+  SpiDevice* running = nullptr;
+};
+
+// What answers on CE0: the program the shield started, if any.
+class ShieldBus : public SpiDevice {
+ public:
+  explicit ShieldBus(SpiDevice*& running) : running_(running) {}
+  void select(const StandLock& lock, StandTime now) override {
+    if (running_) running_->select(lock, now);
+  }
+  uint8_t exchange(const StandLock& lock, uint8_t mosi, StandTime now) override {
+    return running_ ? running_->exchange(lock, mosi, now) : 0x00;
+  }
+  void deselect(const StandLock& lock, StandTime now) override {
+    if (running_) running_->deselect(lock, now);
+  }
+
+ private:
+  SpiDevice*& running_;
 };
 
 Shield& shield() {
   static auto* s = new Shield;
   return *s;
+}
+
+ShieldBus& bus() {
+  static auto* b = new ShieldBus(shield().running);
+  return *b;
 }
 
 // Fails the program on a shield state that no longer reads: it is called with
@@ -65,10 +92,62 @@ void save_number_locked(uint8_t number) {
                error.c_str());
 }
 
+// Read, change, write under the exclusive lock, as for the number.
+template <typename Change>
+void save_change_locked(Change change) {
+  auto& s = shield();
+  change(s.state);
+  if (s.path.empty()) return;
+  StandFileLock lock(s.path, true);
+  Scenario latest;
+  latest.shield = s.state;
+  bool found = false;
+  std::string error;
+  if (scenario_load(s.path, latest, found, error)) {
+    change(latest.shield);
+    if (scenario_save(s.path, latest, error)) return;
+  }
+  std::fprintf(stderr, "simulated stand: the shield's new version is not saved: %s\n", error.c_str());
+}
+
+// What the shield runs when it leaves reset: with the start-mode line high its
+// bootloader, else the program in its application area, the firmware or the
+// trojan. An area without a complete program of its kind starts nothing, so
+// the shield stays silent.
+void start_program_locked(const StandLock& lock) {
+  auto& s = shield();
+  flash_reload_locked(lock, s.path);
+  s.running = nullptr;
+  if (s.stm_int) {
+    auto boot = flash_contents_locked(lock, FlashArea::bootloader, {ImageKind::bootloader, s.state.boot_version});
+    if (boot.kind == ImageKind::bootloader) {
+      s.loader.start(lock, BootProgram::bootloader, boot.version);
+      s.running = &s.loader;
+    }
+    return;
+  }
+  auto app = flash_contents_locked(lock, FlashArea::application, {ImageKind::firmware, s.state.firmware});
+  if (app.kind == ImageKind::firmware) {
+    s.firmware.start(lock);
+    s.running = &s.firmware;
+  } else if (app.kind == ImageKind::trojan) {
+    s.loader.start(lock, BootProgram::trojan, app.version);
+    s.running = &s.loader;
+  }
+}
+
 }  // namespace
 
+void shield_set_firmware_locked(const StandLock&, uint16_t version) {
+  save_change_locked([version](ShieldState& s) { s.firmware = version; });
+}
+
+void shield_set_boot_version_locked(const StandLock&, uint32_t version) {
+  save_change_locked([version](ShieldState& s) { s.boot_version = version; });
+}
+
 void shield_install(const ShieldState& state, const std::string& state_path) {
-  spi0_attach(0, &shield().firmware);
+  spi0_attach(0, &bus());
   StandLock lock(stand_mutex());
   shield().state = state;
   shield().path = state_path;
@@ -87,12 +166,13 @@ void shield_line_changed_locked(const StandLock& lock, uint8_t gpio, uint8_t lev
   auto& s = shield();
   if (gpio == line::stm_int) s.stm_int = level;
   if (gpio != line::rst) return;
-  if (level == 0)
+  if (level == 0) {
     s.firmware.hold_reset(lock);
-  else if (s.stm_int == 0) {
+    s.loader.hold_reset(lock);
+  } else {
     reload_locked();
-    s.firmware.start(lock);
-  }  // normal start; the bootloader start is not modelled yet
+    start_program_locked(lock);
+  }
 }
 
 uint8_t shield_readback_locked(uint8_t, uint8_t healthy_level) { return healthy_level; }

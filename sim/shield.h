@@ -1,7 +1,9 @@
 // The shield on the stand: its lasting state (number, edition, firmware
 // version, identifier, configured faults), its reset and start-mode behaviour,
 // and the hooks through which the board and the wiring consult it.
-// The firmware that answers link frames is in shield_firmware.h.
+// The firmware that answers link frames is in shield_firmware.h; the
+// bootloader and the trojan in shield_bootloader.h, the flash they program in
+// shield_flash.h.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -26,6 +28,16 @@ enum class LinkFault : uint8_t {
 // Faults of the shield's audio path (shield_audio.h).
 enum class AudioFault : uint8_t { healthy, dead, weak, distorted };
 
+// Faults of the bootloader protocol: how the requests they target are answered.
+enum class BootFault : uint8_t {
+  none,
+  silent,   // not at all (the request is lost)
+  garbled,  // carried out, but the reply's checksum is wrong
+  refuse,   // not carried out: byte 2 of the reply is 0
+};
+
+enum class BootProgram : uint8_t { bootloader, trojan };
+
 struct ShieldState {
   uint8_t number = 26;
   Edition edition = Edition::general;
@@ -34,6 +46,12 @@ struct ShieldState {
   LinkFault link_fault = LinkFault::none;
   uint8_t link_fault_code = 0;    // function code the fault applies to; 0 = every code
   uint32_t link_fault_count = 0;  // N for `late` and `dies`
+  uint32_t boot_version = 5;      // of the resident bootloader
+  BootFault boot_fault = BootFault::none;
+  BootProgram boot_program = BootProgram::bootloader;  // the program the fault hits
+  uint8_t boot_code = 0;                               // the command it hits; 0 = every command
+  uint32_t boot_skip = 0;   // requests it targets that are answered first, counted from the program's start
+  uint32_t boot_count = 0;  // requests it then hits; 0 = all
   AudioFault audio = AudioFault::healthy;
 };
 

@@ -45,7 +45,7 @@ uint32_t bit_ns() {
 void begin_window(const StandLock& lock) {
   auto& s = spi();
   s.active = true;
-  board_refresh_locked(lock);  // the chip select goes active before the first bit
+  board_refresh_chip_selects_locked(lock);  // the chip select goes active before the first bit
   s.window = SpiWindow{clock_now_locked(lock), selected(), {}, {}, 0, bit_ns()};
   if (auto* d = selected_device()) d->select(lock, s.window.time);
   trace_window_begin_locked();
@@ -58,7 +58,7 @@ void end_window(const StandLock& lock) {
   if (auto* d = selected_device()) d->deselect(lock, s.window.end);
   trace_window_locked(std::move(s.window));
   s.window = {};
-  board_refresh_locked(lock);
+  board_refresh_chip_selects_locked(lock);
 }
 
 // A byte is exchanged when its last bit is clocked; the stand clock (in whole

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "scenario.h"
+#include "shield_image.h"
 #include "stand_files.h"
 
 namespace {
@@ -176,9 +177,26 @@ void prepare_state(const Request& r, const std::string& state_path) {
     board_start = board_start || setting.key->name == "board.start";
   }
   if (changed && !scenario_save(state_path, s, error)) fail(kExitCannotWrite, error);
-  std::error_code ignored;  // no stand time and a powered-up board is what --fresh wants
-  if (r.fresh) fs::remove(stand_time_path(state_path), ignored);
+  std::error_code ignored;  // no stand time, a powered-up board and the factory's flash is what --fresh wants
+  if (r.fresh)
+    for (auto& file : {stand_time_path(state_path), flash_area_path(state_path, FlashArea::application),
+                       flash_area_path(state_path, FlashArea::bootloader)})
+      fs::remove(file, ignored);
   if (r.fresh || board_start) fs::remove(board_lines_path(state_path), ignored);
+}
+
+// The flasher's images, as the simulated shield knows them; a file already
+// there is left as it is.
+void provide_images(const std::string& dir) {
+  for (auto& image : kStandImages) {
+    std::string path = dir + "/" + image.file;
+    if (fs::exists(path)) continue;
+    auto bytes = image_make(image.kind, image.version, image.size);
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    bool ok = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    if (out && std::fclose(out) != 0) ok = false;
+    if (!ok) fail(kExitCannotWrite, "cannot write " + path + ": " + std::strerror(errno));
+  }
 }
 
 void pass_run_settings(const Request& r) {
@@ -204,6 +222,7 @@ int main(int argc, char** argv) {
   make_directory(dir, "working directory");
   std::string state_path = dir + "/shield.state";
   prepare_state(r, state_path);
+  provide_images(dir);
   pass_run_settings(r);
   ::setenv("VELK_SIM_STATE", state_path.c_str(), 1);
   if (::chdir(dir.c_str()) != 0) fail(kExitCannotWrite, "cannot enter " + dir + ": " + std::strerror(errno));
