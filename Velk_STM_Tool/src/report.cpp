@@ -1,0 +1,143 @@
+#include "report.h"
+
+#include <bcm2835.h>
+#include <pthread.h>
+#include <sys/wait.h>
+
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+
+#include "link_codes.h"
+#include "records.h"
+
+namespace {
+
+struct ReportLine {
+  error_codes code;
+  const char* text;
+};
+
+// EkS is listed right after S1.
+constexpr ReportLine kReportLines[] = {
+    {_ERROR_SPI, "Ошибка работы SPI"},
+    {_ERROR_EK, "Ошибка работы входа Ek"},
+    {_ERROR_S0, "Ошибка работы входа S0"},
+    {_ERROR_S1, "Ошибка работы входа S1"},
+    {_ERROR_EKS, "Ошибка работы входа EkS"},
+    {_ERROR_OpenDetector, "Ошибка работы входа определения открытия двери"},
+    {_ERROR_REL0, "Ошибка работы выхода REL0"},
+    {_ERROR_REL1, "Ошибка работы выхода REL1"},
+    {_ERROR_REL2, "Ошибка работы выхода REL2"},
+    {_ERROR_REL3, "Ошибка работы выхода REL3"},
+    {_ERROR_BR, "Ошибка работы реле"},
+    {_ERROR_ADC_BR, "Ошибка работы АЦП"},
+    {_ERROR_ADC_IMIT, "Ошибка работы АЦП или транзистора иммитации"},
+    {_ERROR_ADC_OD, "Ошибка работы АЦП или транзистора OD"},
+    {_ERROR_AUDIO, "Ошибка работы звукового тракта"},
+};
+
+constexpr unsigned kUploaderStartMs = 500;
+constexpr unsigned kUploadLineMs = 100;
+constexpr int kShellCannotRun = 126;  // the shell's status for a file it cannot execute
+constexpr int kShellNotFound = 127;
+constexpr int kShellSignalBase = 128;  // the shell's status for a command ended by signal n: 128 + n
+
+uint32_t linkFailuresReported = 0;
+
+// While it lives, a write to a pipe whose reader has gone fails with EPIPE
+// instead of ending the program; the signal that write raised is taken away
+// before the old mask is back.
+class SigpipeHeld {
+ public:
+  SigpipeHeld() {
+    sigemptyset(&pipe_);
+    sigaddset(&pipe_, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
+    sigset_t pending;
+    sigpending(&pending);
+    wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+  }
+  ~SigpipeHeld() {
+    timespec none{};
+    if (!wasPending_)
+      while (sigtimedwait(&pipe_, nullptr, &none) == SIGPIPE) {
+      }
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+  }
+  SigpipeHeld(const SigpipeHeld&) = delete;
+  SigpipeHeld& operator=(const SigpipeHeld&) = delete;
+
+ private:
+  sigset_t pipe_;
+  sigset_t previous_;
+  bool wasPending_ = false;
+};
+
+// The uploader did not take the lines: the shell could not start it, or it was
+// ended by a signal. Its own exit statuses say how the upload went and are not judged.
+bool uploader_failed(int status) {
+  if (status == -1 || WIFSIGNALED(status)) return true;
+  int code = WEXITSTATUS(status);
+  return code == kShellCannotRun || code == kShellNotFound || code > kShellSignalBase;
+}
+
+// Writes the lines to the uploader with their pauses; false when it did not take them.
+bool upload(uint32_t failures) {
+  std::fflush(stdout);  // everything printed so far comes before anything the uploader says
+  FILE* uploader = popen(_UPLOADER, "w");
+  if (!uploader) return false;
+  bool written = true;
+  int status = -1;
+  {
+    SigpipeHeld held;
+    auto line = [&](const char* format, int32_t value) {
+      std::fprintf(uploader, format, value);
+      written = std::fflush(uploader) == 0 && written;
+    };
+    bcm2835_delay(kUploaderStartMs);
+    // The words go out signed: the server reads them so; uid3 repeats uid0.
+    auto word = [](int i) { return static_cast<int32_t>(shieldSt.id[i].load()); };
+    line("uid0=%d\n", word(0));
+    bcm2835_delay(kUploadLineMs);
+    line("uid1=%d\n", word(1));
+    bcm2835_delay(kUploadLineMs);
+    line("uid2=%d\n", word(2));
+    bcm2835_delay(kUploadLineMs);
+    line("uid3=%d\n", word(0));
+    bcm2835_delay(kUploadLineMs);
+    line("test=%d\n", static_cast<int32_t>(failures));
+    bcm2835_delay(kUploadLineMs);
+    std::fputs("send\n", uploader);
+    written = std::fflush(uploader) == 0 && written;
+    status = pclose(uploader);
+  }
+  return written && !uploader_failed(status);
+}
+
+}  // namespace
+
+void menu_block_StandReport() {
+  // A link marked failed during the pass is reported, even when a later reply
+  // has overwritten the mark since.
+  uint32_t linkFailures = linkEvents.failures;
+  if (linkFailures != linkFailuresReported || menuSt.functionRead == _FUNCTIONREAD_LINKFAILED) error_set(_ERROR_SPI);
+  linkFailuresReported = linkFailures;
+
+  uint32_t failures = error_st.stand;
+  std::printf("\n\n-----------------Результат испытаний-----------------\n");
+  uint8_t errorNumb = 0;
+  for (auto& line : kReportLines) {
+    if (!(failures >> line.code & 1)) continue;
+    std::printf("%s\n", line.text);
+    ++errorNumb;
+  }
+  std::printf("-----------------------------------------------------\n");
+  std::printf("Количество ошибок: %d\n\n\n", errorNumb);
+  if (shieldSt.firmware < _FIRMWARE_UPLOAD_MIN) {
+    std::printf("С текущей версией прошивки отправка данных на сервер не возможна\n");
+  } else if (!upload(failures)) {
+    std::printf("Error: Отсутствую файлы для отправки на сервер\n");
+  }
+  error_st.stand = 0;
+}
