@@ -161,7 +161,7 @@ void make_directory(const std::string& dir, const char* what) {
 
 // The shield's lasting state: the file (unless --fresh), then the options.
 // Left alone when nothing is to change, so the program judges it as it is.
-void prepare_state(const Request& r, const std::string& state_path) {
+Scenario prepare_state(const Request& r, const std::string& state_path) {
   StandFileLock lock(state_path, true);
   Scenario s;
   bool found = false;
@@ -176,6 +176,21 @@ void prepare_state(const Request& r, const std::string& state_path) {
   if (changed && !scenario_save(state_path, s, error)) fail(kExitCannotWrite, error);
   std::error_code ignored;  // no stand time yet is what --fresh wants
   if (r.fresh) fs::remove(stand_time_path(state_path), ignored);
+  return s;
+}
+
+// The uploader the program starts as ./Sendrik/Sendrik: a link to the stand-in
+// beside the launcher, or none when the scenario says it is missing. An
+// uploader that is not such a link (somebody's own) is left alone.
+void prepare_uploader(const std::string& dir, const Scenario& s) {
+  fs::path uploader = fs::path(dir) / "Sendrik" / "Sendrik";
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(uploader, ec)) && !fs::is_symlink(fs::symlink_status(uploader, ec))) return;
+  fs::remove(uploader, ec);
+  if (s.shield.upload_fault == UploadFault::missing) return;
+  fs::create_directories(uploader.parent_path(), ec);
+  fs::create_symlink(fs::path(program_beside_launcher()).parent_path() / "velk-sendrik", uploader, ec);
+  if (ec) fail(kExitCannotWrite, "cannot put the uploader at " + uploader.string() + ": " + ec.message());
 }
 
 void pass_run_settings(const Request& r) {
@@ -200,7 +215,7 @@ int main(int argc, char** argv) {
   std::string dir = absolute(r.dir);
   make_directory(dir, "working directory");
   std::string state_path = dir + "/shield.state";
-  prepare_state(r, state_path);
+  prepare_uploader(dir, prepare_state(r, state_path));
   pass_run_settings(r);
   ::setenv("VELK_SIM_STATE", state_path.c_str(), 1);
   if (::chdir(dir.c_str()) != 0) fail(kExitCannotWrite, "cannot enter " + dir + ": " + std::strerror(errno));
