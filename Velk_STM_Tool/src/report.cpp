@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "identity.h"
 #include "link_codes.h"
 #include "records.h"
 
@@ -136,6 +137,10 @@ void menu_block_StandReport() {
   std::printf("Количество ошибок: %d\n\n\n", errorNumb);
   if (shieldSt.firmware < _FIRMWARE_UPLOAD_MIN) {
     std::printf("С текущей версией прошивки отправка данных на сервер не возможна\n");
+  } else if (!shield_idComplete()) {
+    // A word that did not come would go out as the last shield's, or as zero:
+    // this shield's results would be filed under another identifier.
+    std::printf("Ошибка: идентификатор шилда прочитан не полностью, отправка данных на сервер не возможна\n");
   } else if (!upload(failures)) {
     std::printf("Error: Отсутствую файлы для отправки на сервер\n");
   }

@@ -172,6 +172,9 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"id=ffffffff,80000000,7fffffff", "",
             kReadings + "| 0 |  | uid0=-1 uid1=-2147483648 uid2=2147483647 uid3=-1 test=0 send | left 0"},
         Row{"firmware=324", "", kReadings + "| 0 | С текущей версией прошивки отправка данных на сервер не возможна | | left 0"},
+        Row{"link.fault=silent link.code=0x19", "",
+            kReadings + "| Ошибка работы SPI; 1 | Ошибка: идентификатор шилда прочитан не полностью, отправка данных на сервер не возможна | "
+                        "| left 0"},
         Row{"upload.fault=missing relay.line=stuck-off", "2",
             "Ошибка работы реле на Line. " + kReadings +
                 "| Ошибка работы реле; 1 | Error: Отсутствую файлы для отправки на сервер | | left 0"},
@@ -195,6 +198,7 @@ TEST(CheckBlocks, DriveTheirLinesInOrderWaitTheirTimesAndLeaveTheLinesAtFixedLev
   TempDir dir;
   start_stand(TestStand().number(27), dir);
   shieldSt.firmware = 325;
+  for (auto& answered : shieldSt.idAnswered) answered = true;
   const struct {
     const char* name;
     void (*block)();
@@ -247,6 +251,7 @@ TEST(StandReport, AnUploaderThatIsGoneNeitherEndsTheProgramNorKeepsTheRegister) 
   start_stand(TestStand().free_running(1).set("upload.fault", "missing"), dir);
   error_st.stand = 0x0080;
   shieldSt.firmware = 325;
+  for (auto& answered : shieldSt.idAnswered) answered = true;
   StdoutCapture out;
   menu_block_StandReport();
   EXPECT_EQ(out.text(),
