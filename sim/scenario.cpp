@@ -184,7 +184,8 @@ bool parse_together(Scenario& s, std::string_view text, std::string& why) {
 std::string print_together(const Scenario& s) {
   std::string out;
   for (char channel = '0'; channel <= '3'; ++channel)
-    if (s.shield.relays_together >> (channel - '0') & 1) out += out.empty() ? std::string(1, channel) : std::string{',', channel};
+    if (s.shield.relays_together >> (channel - '0') & 1)
+      out += out.empty() ? std::string(1, channel) : std::string{',', channel};
   return out.empty() ? "none" : out;
 }
 
@@ -258,14 +259,14 @@ constexpr ScenarioKey kKeys[] = {
      enum_print<&S::relay_rel3, kStuck>},
     {"relay.line", "ok|stuck-on|stuck-off", "the line relay as read back (the ADC's sources are not affected)",
      KeyScope::lasting, enum_parse<&S::relay_line, kStuck>, enum_print<&S::relay_line, kStuck>},
-    {"relay.together", "none|A,B", "two relay channels (0..3) that switch together", KeyScope::lasting,
-     parse_together, print_together},
+    {"relay.together", "none|A,B", "two relay channels (0..3) that switch together", KeyScope::lasting, parse_together,
+     print_together},
     {"adc.br", "-65535..65535", "offset of the BR source's reading from its nominal value, in ADC counts",
      KeyScope::lasting, signed_parse<&S::adc_br, 65535>, decimal_print<&S::adc_br>},
     {"adc.imit", "-65535..65535", "offset of the IMIT source's reading", KeyScope::lasting,
      signed_parse<&S::adc_imit, 65535>, decimal_print<&S::adc_imit>},
-    {"adc.od", "-65535..65535", "offset of the OD source's reading", KeyScope::lasting,
-     signed_parse<&S::adc_od, 65535>, decimal_print<&S::adc_od>},
+    {"adc.od", "-65535..65535", "offset of the OD source's reading", KeyScope::lasting, signed_parse<&S::adc_od, 65535>,
+     decimal_print<&S::adc_od>},
     {"lose.code", "0..255|0x00..0xff", "the function code whose reply is lost (0xe2 inputs, 0xe4 line value)",
      KeyScope::lasting, code_parse<&S::lose_code>, code_print<&S::lose_code>},
     {"lose.at", "0..4294967295", "which request of that code (from 1) gets no reply; 0 = none", KeyScope::lasting,

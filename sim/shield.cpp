@@ -106,8 +106,10 @@ struct Channel {
 
 // The relay channels by number, then the line relay.
 constexpr Channel kChannels[] = {
-    {line::rel0_out, line::rel0_in, &ShieldState::relay_rel0}, {line::rel1_out, line::rel1_in, &ShieldState::relay_rel1},
-    {line::rel2_out, line::rel2_in, &ShieldState::relay_rel2}, {line::rel3_out, line::rel3_in, &ShieldState::relay_rel3},
+    {line::rel0_out, line::rel0_in, &ShieldState::relay_rel0},
+    {line::rel1_out, line::rel1_in, &ShieldState::relay_rel1},
+    {line::rel2_out, line::rel2_in, &ShieldState::relay_rel2},
+    {line::rel3_out, line::rel3_in, &ShieldState::relay_rel3},
     {line::ln_br, line::br_in, &ShieldState::relay_line},
 };
 constexpr size_t kRelayChannels = 4;
@@ -118,8 +120,8 @@ struct Input {
 };
 
 constexpr Input kInputs[] = {
-    {line::ek_out, &ShieldState::input_ek},   {line::sel0_out, &ShieldState::input_s0},
-    {line::sel1_out, &ShieldState::input_s1}, {line::stm_int, &ShieldState::input_eks},
+    {line::ek_out, &ShieldState::input_ek},     {line::sel0_out, &ShieldState::input_s0},
+    {line::sel1_out, &ShieldState::input_s1},   {line::stm_int, &ShieldState::input_eks},
     {line::door_out, &ShieldState::input_door},
 };
 

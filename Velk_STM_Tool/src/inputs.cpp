@@ -75,11 +75,11 @@ constexpr unsigned kInputSettleMs = 100;
 constexpr unsigned kDoorSettleMs = 1000;
 constexpr unsigned kFinalMs = 50;
 
-constexpr Block kThreeInputs{"Идет проверка Ek, S0, S1. Ожидайте...", kThreeLines, kInputSettleMs, kThreeSteps,
-                             {HIGH, HIGH, HIGH}};
+constexpr Block kThreeInputs{
+    "Идет проверка Ek, S0, S1. Ожидайте...", kThreeLines, kInputSettleMs, kThreeSteps, {HIGH, HIGH, HIGH}};
 // EkS is left asserted: PIN_STM_INT is LOW outside this block, the shield's normal start mode.
-constexpr Block kFourInputs{"Идет проверка Ek, S0, S1, EkS. Ожидайте...", kFourLines, kInputSettleMs, kFourSteps,
-                            {HIGH, HIGH, HIGH, LOW}};
+constexpr Block kFourInputs{
+    "Идет проверка Ek, S0, S1, EkS. Ожидайте...", kFourLines, kInputSettleMs, kFourSteps, {HIGH, HIGH, HIGH, LOW}};
 constexpr Block kDoorInput{"Идет проверка OpenDetector. Ожидайте...", kDoorLine, kDoorSettleMs, kDoorSteps, {LOW}};
 
 void drive(const Block& block, const uint8_t* levels) {

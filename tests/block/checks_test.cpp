@@ -154,8 +154,8 @@ INSTANTIATE_TEST_SUITE_P(
             "Ошибка работы АЦП или транзистора OD; 3 | " +
                 kSent + "7168 send | left 0"},
         Row{"adc.od=-201", "1 2",
-            kReadings.substr(0, 30) + "OD ADC: 2299, Ошибка работы АЦП или транзистора OD. " +
-                kReadings.substr(0, 30) + "OD ADC: 2299, Ошибка работы АЦП или транзистора OD. " +
+            kReadings.substr(0, 30) + "OD ADC: 2299, Ошибка работы АЦП или транзистора OD. " + kReadings.substr(0, 30) +
+                "OD ADC: 2299, Ошибка работы АЦП или транзистора OD. " +
                 "| Ошибка работы АЦП или транзистора OD; 1 | " + kSent + "4096 send | left 0"},
         // A reply that does not come within the wait fails its comparisons,
         // whatever the record holds; one resent in time does not.
@@ -165,15 +165,18 @@ INSTANTIATE_TEST_SUITE_P(
                 kSent + "15 send | left 0"},
         Row{"lose.code=0xe2 lose.at=3 lose.count=1", "", kReadings + "| 0 | " + kSent + "0 send | left 0"},
         Row{"lose.code=0xe4 lose.at=1 lose.count=5", "2",
-            "BR ADC: 2600, Ошибка работы АЦП. IMIT ADC: 1850, OD ADC: 2500, | Ошибка работы SPI; Ошибка работы АЦП; 2 | " +
+            "BR ADC: 2600, Ошибка работы АЦП. IMIT ADC: 1850, OD ADC: 2500, | Ошибка работы SPI; Ошибка работы АЦП; 2 "
+            "| " +
                 kSent + "1025 send | left 0"},
         // The upload: signed words, only from firmware 325 on, and an uploader
         // that is missing or dies is reported.
         Row{"id=ffffffff,80000000,7fffffff", "",
             kReadings + "| 0 |  | uid0=-1 uid1=-2147483648 uid2=2147483647 uid3=-1 test=0 send | left 0"},
-        Row{"firmware=324", "", kReadings + "| 0 | С текущей версией прошивки отправка данных на сервер не возможна | | left 0"},
+        Row{"firmware=324", "",
+            kReadings + "| 0 | С текущей версией прошивки отправка данных на сервер не возможна | | left 0"},
         Row{"link.fault=silent link.code=0x19", "",
-            kReadings + "| Ошибка работы SPI; 1 | Ошибка: идентификатор шилда прочитан не полностью, отправка данных на сервер не возможна | "
+            kReadings + "| Ошибка работы SPI; 1 | Ошибка: идентификатор шилда прочитан не полностью, отправка данных "
+                        "на сервер не возможна | "
                         "| left 0"},
         Row{"upload.fault=missing relay.line=stuck-off", "2",
             "Ошибка работы реле на Line. " + kReadings +
@@ -217,18 +220,19 @@ TEST(CheckBlocks, DriveTheirLinesInOrderWaitTheirTimesAndLeaveTheLinesAtFixedLev
     trail += std::string(b.name) + ":" + line_changes(start) + " | " + requests_on_bus(start) + " | returns +" +
              std::to_string((sim::clock_now() - start) / 1000) + "\n";
   }
-  EXPECT_EQ(trail,
-            "EK_S0_S1: +0 EK_OUT 1 +0 SEL0_OUT 1 +0 SEL1_OUT 1 +1600 EK_OUT 0 +3200 EK_OUT 1 +3200 SEL0_OUT 0 +4800 "
-            "SEL0_OUT 1 +4800 SEL1_OUT 0 +6400 SEL1_OUT 1 | E2 E2 E2 E2 | returns +6450\n"
-            "EK_S0_S1_EKS: +0 STM_INT 1 +1600 EK_OUT 0 +3200 EK_OUT 1 +3200 SEL0_OUT 0 +4800 SEL0_OUT 1 +4800 SEL1_OUT 0 "
-            "+6400 SEL1_OUT 1 +6400 STM_INT 0 | E2 E2 E2 E2 E2 | returns +8050\n"
-            "OpenDetector: +2500 DOOR_OUT 1 +5000 DOOR_OUT 0 | E2 E2 | returns +5050\n"
-            "REL: +100 REL0_OUT 1 +200 REL0_OUT 0 +200 REL1_OUT 1 +300 REL1_OUT 0 +300 REL2_OUT 1 +400 REL2_OUT 0 +400 "
-            "REL3_OUT 1 +500 REL3_OUT 0 |  | returns +550\n"
-            "BR: +550 LN_BR 1 +1100 LN_BR 0 |  | returns +1150\n"
-            "ADC: +50 LN_BR 1 +2600 LN_IMIT 1 +5150 LN_IMIT 0 +5200 LN_OD 1 +7750 LN_OD 0 +7850 LN_BR 0 | E4 E4 E4 | "
-            "returns +7900\n"
-            "StandReport: |  | returns +1000\n");
+  EXPECT_EQ(
+      trail,
+      "EK_S0_S1: +0 EK_OUT 1 +0 SEL0_OUT 1 +0 SEL1_OUT 1 +1600 EK_OUT 0 +3200 EK_OUT 1 +3200 SEL0_OUT 0 +4800 "
+      "SEL0_OUT 1 +4800 SEL1_OUT 0 +6400 SEL1_OUT 1 | E2 E2 E2 E2 | returns +6450\n"
+      "EK_S0_S1_EKS: +0 STM_INT 1 +1600 EK_OUT 0 +3200 EK_OUT 1 +3200 SEL0_OUT 0 +4800 SEL0_OUT 1 +4800 SEL1_OUT 0 "
+      "+6400 SEL1_OUT 1 +6400 STM_INT 0 | E2 E2 E2 E2 E2 | returns +8050\n"
+      "OpenDetector: +2500 DOOR_OUT 1 +5000 DOOR_OUT 0 | E2 E2 | returns +5050\n"
+      "REL: +100 REL0_OUT 1 +200 REL0_OUT 0 +200 REL1_OUT 1 +300 REL1_OUT 0 +300 REL2_OUT 1 +400 REL2_OUT 0 +400 "
+      "REL3_OUT 1 +500 REL3_OUT 0 |  | returns +550\n"
+      "BR: +550 LN_BR 1 +1100 LN_BR 0 |  | returns +1150\n"
+      "ADC: +50 LN_BR 1 +2600 LN_IMIT 1 +5150 LN_IMIT 0 +5200 LN_OD 1 +7750 LN_OD 0 +7850 LN_BR 0 | E4 E4 E4 | "
+      "returns +7900\n"
+      "StandReport: |  | returns +1000\n");
 }
 
 // A reading must be within 100 counts of the nominal value and at least 100,
@@ -237,8 +241,8 @@ TEST(AdcReading, PassesWithinTheToleranceAndFromOneHundredOn) {
   const struct {
     uint16_t reading, nominal;
     bool ok;
-  } cases[] = {{2500, 2600, true}, {2700, 2600, true}, {2499, 2600, false}, {2701, 2600, false},
-               {99, 150, false},   {100, 150, true},   {100, 0, true},      {101, 0, false},
+  } cases[] = {{2500, 2600, true},   {2700, 2600, true},   {2499, 2600, false},   {2701, 2600, false},
+               {99, 150, false},     {100, 150, true},     {100, 0, true},        {101, 0, false},
                {65535, 65535, true}, {65435, 65535, true}, {65434, 65535, false}, {0, 65535, false}};
   for (auto& c : cases) EXPECT_EQ(adc_readingOk(c.reading, c.nominal), c.ok) << c.reading << " of " << c.nominal;
 }

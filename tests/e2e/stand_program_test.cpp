@@ -80,7 +80,8 @@ TEST(StandProgramE2e, PassesAreSeparatedByAResetPulseAndAPauseUntilTheOperatorOr
   const std::string checked =
       "Идет проверка Ek, S0, S1. Ожидайте...\nИдет проверка OpenDetector. Ожидайте...\nИдет проверка REL. "
       "Ожидайте...\nИдет проверка реле line. Ожидайте...\nИдет проверка реле АЦП. Ожидайте...\nЗначение BR ADC: "
-      "2600\nЗначение IMIT ADC: 1850\nЗначение OD ADC: 2500\n\n\n-----------------Результат испытаний-----------------\n"
+      "2600\nЗначение IMIT ADC: 1850\nЗначение OD ADC: 2500\n\n\n-----------------Результат "
+      "испытаний-----------------\n"
       "-----------------------------------------------------\nКоличество ошибок: 0\n\n\nС текущей версией прошивки "
       "отправка данных на сервер не возможна\n";
   const Case cases[] = {
@@ -94,8 +95,10 @@ TEST(StandProgramE2e, PassesAreSeparatedByAResetPulseAndAPauseUntilTheOperatorOr
       // The parameters and the first identifier word are answered, then the
       // link falls silent: the first check fails, and the operator stops there.
       {"link.fault=dies\nlink.count=2\n", "2\nn\n1\n3\n",
-       shield_parameters(325, 26, "32001f00") + "Идет проверка Ek, S0, S1. Ожидайте...\n\nWarning: Ошибка работы входа "
-       "Ek.\nВведите 1,2 или 3:\n1 - Повторить\n2 - Продолжить\n3 - Прервать\n\n", "0.000 0\n600.000 1\n"},
+       shield_parameters(325, 26, "32001f00") +
+           "Идет проверка Ek, S0, S1. Ожидайте...\n\nWarning: Ошибка работы входа "
+           "Ek.\nВведите 1,2 или 3:\n1 - Повторить\n2 - Продолжить\n3 - Прервать\n\n",
+       "0.000 0\n600.000 1\n"},
   };
   for (const Case& c : cases) {
     TempDir dir;

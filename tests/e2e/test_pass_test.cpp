@@ -80,7 +80,8 @@ TEST(TestPassE2e, AnUploaderThatIsMissingOrDiesIsReportedAndThePassGoesOn) {
     auto run = run_program({VELK_LAUNCHER_PATH, "--dir", "D", "--upload-fault", fault, "--upload-count", "2"},
                            tmp.path(), "2\nn\n1\nn\n");
     EXPECT_EQ(run.status, 0) << fault;
-    EXPECT_TRUE(run.out.ends_with("Количество ошибок: 0\n\n\nError: Отсутствую файлы для отправки на сервер\n" + kAgain))
+    EXPECT_TRUE(
+        run.out.ends_with("Количество ошибок: 0\n\n\nError: Отсутствую файлы для отправки на сервер\n" + kAgain))
         << fault << run.out;
     EXPECT_EQ(read_file(tmp.file("D/Sendrik/sent.txt")), fault[0] == 'd' ? "uid0=3276831\nuid1=875974923\n" : "");
   }
