@@ -62,7 +62,7 @@ bool readings() {
 
 bool adc_readingOk(uint16_t reading, uint16_t nominal) {
   int32_t r = reading, n = nominal;
-  return r >= _ADC_MIN && r <= n + _ADC_TOLERANCE && r >= n - _ADC_TOLERANCE;
+  return r >= kAdcMin && r <= n + kAdcTolerance && r >= n - kAdcTolerance;
 }
 
 void menu_block_ADC() {

@@ -3,11 +3,11 @@
 #pragma once
 #include <cstdint>
 
-inline constexpr int32_t _ADC_TOLERANCE = 100;  // counts either side of the nominal value
-inline constexpr int32_t _ADC_MIN = 100;        // a lower reading is no reading at all
+inline constexpr int32_t kAdcTolerance = 100;  // counts either side of the nominal value
+inline constexpr int32_t kAdcMin = 100;        // a lower reading is no reading at all
 
 // True when `reading` lies within the tolerance of `nominal` (bounds included)
-// and is at least _ADC_MIN. Worked in 32-bit signed arithmetic: no sum wraps.
+// and is at least kAdcMin. Worked in 32-bit signed arithmetic: no sum wraps.
 bool adc_readingOk(uint16_t reading, uint16_t nominal);
 
 void menu_block_ADC();

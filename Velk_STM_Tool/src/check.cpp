@@ -13,7 +13,7 @@ namespace {
 bool ask(void (*request)(), const std::atomic<uint32_t>& replies) {
   uint32_t before = replies;
   request();
-  bcm2835_delay(_CHECK_REPLY_WAIT_MS);
+  bcm2835_delay(kCheckReplyWaitMs);
   return replies != before;
 }
 

@@ -7,7 +7,7 @@
 
 #include "records.h"
 
-inline constexpr unsigned _CHECK_REPLY_WAIT_MS = 1500;  // after every DI and AI request
+inline constexpr unsigned kCheckReplyWaitMs = 1500;  // after every DI and AI request
 
 // Queues the DI request and waits; true when a DI reply was decoded meanwhile.
 bool check_askDI();

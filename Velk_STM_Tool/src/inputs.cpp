@@ -27,7 +27,7 @@ constexpr Input kDoor{&stend_signal_st::DoorDetector, _ERROR_OpenDetector, "Ош
 
 struct Comparison {
   const Input* input;
-  GPIO_Digital failsWhen;
+  GPIO_Digital failsWhen;  // the reported level that fails it
 };
 
 constexpr int kMaxLines = 4;
@@ -36,7 +36,7 @@ constexpr int kMaxComparisons = 4;
 struct Step {
   uint8_t levels[kMaxLines];  // in the order of the block's lines
   Comparison comparisons[kMaxComparisons];
-  int count;
+  int count;  // comparisons made, in order
 };
 
 struct Block {

@@ -38,6 +38,7 @@ constexpr ReportLine kReportLines[] = {
     {_ERROR_AUDIO, "Ошибка работы звукового тракта"},
 };
 
+constexpr const char* kUploader = "./Sendrik/Sendrik";  // reads key=value lines, sends them after "send"
 constexpr unsigned kUploaderStartMs = 500;
 constexpr unsigned kUploadLineMs = 100;
 constexpr int kShellCannotRun = 126;  // the shell's status for a file it cannot execute
@@ -86,7 +87,7 @@ bool uploader_failed(int status) {
 // Writes the lines to the uploader with their pauses; false when it did not take them.
 bool upload(uint32_t failures) {
   std::fflush(stdout);  // everything printed so far comes before anything the uploader says
-  FILE* uploader = popen(_UPLOADER, "w");
+  FILE* uploader = popen(kUploader, "w");
   if (!uploader) return false;
   bool written = true;
   int status = -1;
@@ -135,7 +136,7 @@ void menu_block_StandReport() {
   }
   std::printf("-----------------------------------------------------\n");
   std::printf("Количество ошибок: %d\n\n\n", errorNumb);
-  if (shieldSt.firmware < _FIRMWARE_UPLOAD_MIN) {
+  if (shieldSt.firmware < _FIRMWARE_WITH_ID) {  // no identifier to file the results under
     std::printf("С текущей версией прошивки отправка данных на сервер не возможна\n");
   } else if (!shield_idComplete()) {
     // A word that did not come would go out as the last shield's, or as zero:
