@@ -3,6 +3,7 @@
 #include <bcm2835.h>
 
 #include <cstdio>
+#include <iterator>
 #include <span>
 
 #include "check.h"
@@ -30,12 +31,15 @@ struct Comparison {
   GPIO_Digital failsWhen;  // the reported level that fails it
 };
 
-constexpr int kMaxLines = 4;
-constexpr int kMaxComparisons = 4;
+constexpr uint8_t kThreeLines[] = {PIN_EK_OUT, PIN_SEL0_OUT, PIN_SEL1_OUT};
+constexpr uint8_t kFourLines[] = {PIN_EK_OUT, PIN_SEL0_OUT, PIN_SEL1_OUT, PIN_STM_INT};
+constexpr uint8_t kDoorLine[] = {PIN_DOORDETECTOR_OUT};
+// The most lines a block drives, and the most inputs a step compares.
+constexpr size_t kMaxLines = std::size(kFourLines);
 
 struct Step {
   uint8_t levels[kMaxLines];  // in the order of the block's lines
-  Comparison comparisons[kMaxComparisons];
+  Comparison comparisons[kMaxLines];
   int count;  // comparisons made, in order
 };
 
@@ -46,10 +50,6 @@ struct Block {
   std::span<const Step> steps;
   uint8_t final[kMaxLines];
 };
-
-constexpr uint8_t kThreeLines[] = {PIN_EK_OUT, PIN_SEL0_OUT, PIN_SEL1_OUT};
-constexpr uint8_t kFourLines[] = {PIN_EK_OUT, PIN_SEL0_OUT, PIN_SEL1_OUT, PIN_STM_INT};
-constexpr uint8_t kDoorLine[] = {PIN_DOORDETECTOR_OUT};
 
 constexpr Step kThreeSteps[] = {
     {{HIGH, HIGH, HIGH}, {{&kEk, PIN_HIGH}, {&kS0, PIN_HIGH}, {&kS1, PIN_HIGH}}, 3},
