@@ -90,13 +90,14 @@ const std::string kReadings = "BR: 2600, IMIT: 1850, OD: 2500, ";
 const std::string kHealthy = kReadings + "| 0 | test=0 send | left 0";
 const std::string kNoUpload = "Error: Отсутствую файлы для отправки на сервер | ";
 
-// Inputs stuck asserted fail in the first step, stuck off in their own; a relay
-// stuck on fails wherever it should be off, one that never switches in its own
-// step, coupled ones in each other's step; the ADC's limits n-100 to n+100 for
-// both editions, and a repeat after the OD reading starts with OD off again; a
-// reply that does not come within the wait fails its comparisons, whatever the
-// record holds, one resent in time does not; the upload's signed words, its
-// firmware threshold, an identifier not read whole, an uploader missing or dying.
+// Inputs stuck asserted fail in the first step, stuck off in their own (1 at a
+// prompt runs the check again); a relay stuck on fails wherever it should be
+// off, one that never switches in its own step, coupled ones in each other's
+// step; the ADC's limits n-100 to n+100 for both editions, and a repeat after
+// the OD reading starts with OD off again; a reply that does not come within
+// the wait fails its comparisons, whatever the record holds, one resent in time
+// does not; the upload's signed words, its firmware threshold, an identifier
+// not read whole, an uploader missing or dying.
 INSTANTIATE_TEST_SUITE_P(
     Shields, CheckFaults,
     testing::Values(
@@ -106,8 +107,9 @@ INSTANTIATE_TEST_SUITE_P(
             "входа S0., входа EkS., входа Ek., входа S1., входа OpenDetector., " + kReadings +
                 "| 5 | test=16414 send | left 0"},
         Row{"number=26 input.ek=stuck-on input.s0=stuck-off input.s1=stuck-on input.eks=stuck-on input.door=stuck-off",
-            "2 2 2 2",
-            "входа Ek., входа S1., входа S0., входа OpenDetector., " + kReadings + "| 4 | test=30 send | left 0"},
+            "2 2 2 1 2",
+            "входа Ek., входа S1., входа S0., входа OpenDetector., входа OpenDetector., " + kReadings +
+                "| 4 | test=30 send | left 0"},
         Row{"number=27 input.ek=stuck-on input.eks=stuck-on", "2 2",
             "входа Ek., входа EkS., " + kReadings + "| 2 | test=16386 send | left 0"},
         Row{"relay.rel0=stuck-on relay.rel2=stuck-off", "2 2 2 2 2",
