@@ -3,6 +3,7 @@
 #include <bcm2835.h>
 
 #include <cstdio>
+#include <iterator>
 
 #include "Stand.h"
 #include "check.h"
@@ -37,13 +38,14 @@ void relays_off() {
 
 // Steps with none, then each channel on; false when the operator asked to start again.
 bool relay_steps() {
-  for (int on = kNoRelay; on < 4; ++on) {
-    for (int i = 0; i < 4; ++i) bcm2835_gpio_write(kRelays[i].out, i == on ? HIGH : LOW);
+  constexpr int kChannels = static_cast<int>(std::size(kRelays));
+  for (int on = kNoRelay; on < kChannels; ++on) {
+    for (int i = 0; i < kChannels; ++i) bcm2835_gpio_write(kRelays[i].out, i == on ? HIGH : LOW);
     bcm2835_delay(kRelayOnMs);
     stand_ReadSignalPi();
     bcm2835_delay(kRelayOnMs);
     relays_off();  // every channel is off before any comparison or prompt
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < kChannels; ++i) {
       // A read-back is LOW while its channel is on and HIGH while it is off.
       GPIO_Digital failsWhen = i == on ? PIN_HIGH : PIN_LOW;
       if (stend_signal.*(kRelays[i].readBack) != failsWhen) continue;
@@ -71,8 +73,7 @@ bool line_relay_steps() {
 void menu_block_REL() {
   do std::printf("Идет проверка REL. Ожидайте...\n");
   while (!relay_steps());
-  relays_off();
-  bcm2835_delay(kFinalMs);
+  bcm2835_delay(kFinalMs);  // the last step has left every channel off
 }
 
 void menu_block_BR() {

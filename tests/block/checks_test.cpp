@@ -116,7 +116,8 @@ INSTANTIATE_TEST_SUITE_P(
             "выхода REL0., выхода REL0., выхода REL0., выхода REL2., выхода REL0., " + kReadings +
                 "| 2 | test=160 send | left 0"},
         Row{"relay.together=1,2", "2 2", "выхода REL2., выхода REL1., " + kReadings + "| 2 | test=192 send | left 0"},
-        Row{"relay.line=stuck-on", "2", "реле на Line., " + kReadings + "| 1 | test=512 send | left 0"},
+        Row{"relay.line=stuck-on", "1 2",
+            "реле на Line., реле на Line., " + kReadings + "| 1 | test=512 send | left 0"},
         Row{"adc.br=100 adc.imit=-100 adc.od=100", "", "BR: 2700, IMIT: 1750, OD: 2600, | 0 | test=0 send | left 0"},
         Row{"adc.br=-100 adc.imit=100 adc.od=-100 edition=kordent", "",
             "BR: 2500, IMIT: 2200, OD: 2250, | 0 | test=0 send | left 0"},

@@ -31,7 +31,8 @@ std::string after_set_up(const std::string& out) { return out.substr(out.find(kS
 // Through the launcher, as a new user: a healthy shield passes every check with
 // no question and 0 goes up; REL2 stuck off is asked about in the relay check,
 // 1 repeats that check (its start message again), 2 goes on, and it is
-// reported and uploaded as 128; 3 ends the run there, with nothing reported.
+// reported and uploaded as 128; 3 ends the run there, with nothing reported
+// and every relay off.
 // Without the uploader the pass says so and goes on.
 TEST(TestPassE2e, RunsEveryCheckReportsAndUploadsUnlessTheOperatorAborts) {
   const std::string parameters = shield_parameters(325, 26, "32001f3436510b38383437");
@@ -64,12 +65,15 @@ TEST(TestPassE2e, RunsEveryCheckReportsAndUploadsUnlessTheOperatorAborts) {
   };
   for (auto& c : cases) {
     TempDir tmp;
-    std::vector<std::string> args = {VELK_LAUNCHER_PATH, "--dir", "D"};
+    std::vector<std::string> args = {VELK_LAUNCHER_PATH, "--dir", "D", "--trace", "T"};
     args.insert(args.end(), c.faults.begin(), c.faults.end());
     auto run = run_program(args, tmp.path(), c.answers);
     EXPECT_EQ(run.status, c.status) << c.answers;
     EXPECT_EQ(after_set_up(run.out), c.shown) << c.answers;
     EXPECT_EQ(read_file(tmp.file("D/Sendrik/sent.txt")), c.uploaded) << c.answers;
+    // The relay was switched off before its prompt, also when the run ends there.
+    auto log = read_file(tmp.file("T/Velk_STM_Tool.log"));
+    EXPECT_EQ(log.substr(log.rfind(" REL2_OUT "), 15), " REL2_OUT     0") << c.answers;
   }
 }
 
