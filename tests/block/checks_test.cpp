@@ -93,8 +93,8 @@ const std::string kNoUpload = "Error: Отсутствую файлы для о�
 // Inputs stuck asserted fail in the first step, stuck off in their own (1 at a
 // prompt runs the check again); a relay stuck on fails wherever it should be
 // off, one that never switches in its own step, coupled ones in each other's
-// step; the ADC's limits n-100 to n+100 for both editions, and a repeat after
-// the OD reading starts with OD off again; a reply that does not come within
+// step; the ADC's limits n-100 to n+100 for both editions, and a repeat starts
+// with the IMIT and OD sources off again; a reply that does not come within
 // the wait fails its comparisons, whatever the record holds, one resent in time
 // does not; the upload's signed words, its firmware threshold, an identifier
 // not read whole, an uploader missing or dying.
@@ -127,6 +127,10 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"adc.br=-101 adc.imit=101 adc.od=-101", "2 2 2",
             "BR: 2499, АЦП., IMIT: 1951, АЦП или транзистора IMIT., OD: 2399, АЦП или транзистора OD., | 3 | test=7168 "
             "send | left 0"},
+        Row{"adc.br=-201 adc.imit=-201", "1 2 1 2 2",
+            "BR: 2399, АЦП., BR: 2399, АЦП., IMIT: 1649, АЦП или транзистора IMIT., BR: 2399, АЦП., IMIT: 1649, АЦП "
+            "или "
+            "транзистора IMIT., OD: 2500, | 2 | test=3072 send | left 0"},
         Row{"adc.od=-201", "1 2",
             "BR: 2600, IMIT: 1850, OD: 2299, АЦП или транзистора OD., BR: 2600, IMIT: 1850, OD: 2299, АЦП или "
             "транзистора OD., "
