@@ -41,9 +41,9 @@ constexpr ReportLine kReportLines[] = {
 constexpr const char* kUploader = "./Sendrik/Sendrik";  // reads key=value lines, sends them after "send"
 constexpr unsigned kUploaderStartMs = 500;
 constexpr unsigned kUploadLineMs = 100;
-constexpr int kShellCannotRun = 126;  // the shell's status for a file it cannot execute
-constexpr int kShellNotFound = 127;
-constexpr int kShellSignalBase = 128;  // the shell's status for a command ended by signal n: 128 + n
+// From this status on the shell speaks, not the uploader: 126 it cannot run
+// the file, 127 there is none, 128 + n it was ended by signal n.
+constexpr int kShellStatusMin = 126;
 
 uint32_t linkFailuresReported = 0;
 
@@ -58,7 +58,7 @@ class SigpipeHeld {
     pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
     sigset_t pending;
     sigpending(&pending);
-    wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+    wasPending_ = sigismember(&pending, SIGPIPE) != 0;
   }
   ~SigpipeHeld() {
     timespec none{};
@@ -76,45 +76,37 @@ class SigpipeHeld {
   bool wasPending_ = false;
 };
 
-// The uploader did not take the lines: the shell could not start it, or it was
-// ended by a signal. Its own exit statuses say how the upload went and are not judged.
-bool uploader_failed(int status) {
-  if (status == -1 || WIFSIGNALED(status)) return true;
-  int code = WEXITSTATUS(status);
-  return code == kShellCannotRun || code == kShellNotFound || code > kShellSignalBase;
-}
-
-// Writes the lines to the uploader with their pauses; false when it did not take them.
+// Writes the lines to the uploader with their pauses; false when it did not
+// take them all: a write failed (its reader had gone), or it did not run to its
+// end. Its own exit statuses say how the upload went and are not judged.
 bool upload(uint32_t failures) {
   std::fflush(stdout);  // everything printed so far comes before anything the uploader says
   FILE* uploader = popen(kUploader, "w");
   if (!uploader) return false;
+  SigpipeHeld held;
   bool written = true;
-  int status = -1;
-  {
-    SigpipeHeld held;
-    auto line = [&](const char* format, int32_t value) {
-      std::fprintf(uploader, format, value);
-      written = std::fflush(uploader) == 0 && written;
-    };
-    bcm2835_delay(kUploaderStartMs);
-    // The words go out signed: the server reads them so; uid3 repeats uid0.
-    auto word = [](int i) { return static_cast<int32_t>(shieldSt.id[i].load()); };
-    line("uid0=%d\n", word(0));
-    bcm2835_delay(kUploadLineMs);
-    line("uid1=%d\n", word(1));
-    bcm2835_delay(kUploadLineMs);
-    line("uid2=%d\n", word(2));
-    bcm2835_delay(kUploadLineMs);
-    line("uid3=%d\n", word(0));
-    bcm2835_delay(kUploadLineMs);
-    line("test=%d\n", static_cast<int32_t>(failures));
-    bcm2835_delay(kUploadLineMs);
-    std::fputs("send\n", uploader);
+  auto put = [&](const char* format, int32_t value) {
+    std::fprintf(uploader, format, value);
     written = std::fflush(uploader) == 0 && written;
-    status = pclose(uploader);
+  };
+  // The words go out signed: the server reads them so; uid3 repeats uid0.
+  auto word = [](int i) { return static_cast<int32_t>(shieldSt.id[i].load()); };
+  const struct {
+    const char* format;
+    int32_t value;
+  } lines[] = {{"uid0=%d\n", word(0)},
+               {"uid1=%d\n", word(1)},
+               {"uid2=%d\n", word(2)},
+               {"uid3=%d\n", word(0)},
+               {"test=%d\n", static_cast<int32_t>(failures)}};
+  bcm2835_delay(kUploaderStartMs);
+  for (auto& line : lines) {
+    put(line.format, line.value);
+    bcm2835_delay(kUploadLineMs);
   }
-  return written && !uploader_failed(status);
+  put("send\n", 0);
+  int status = pclose(uploader);
+  return written && WIFEXITED(status) && WEXITSTATUS(status) < kShellStatusMin;
 }
 
 }  // namespace

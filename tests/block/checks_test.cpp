@@ -2,9 +2,13 @@
 // shield leads to (the prompts, the report, the upload), the lines each block
 // drives and leaves behind in stand time, and the uploader that is not there.
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "adc.h"
@@ -192,19 +196,33 @@ TEST(AdcReading, PassesWithinTheToleranceAndFromOneHundredOn) {
   for (auto& c : cases) EXPECT_EQ(adc_readingOk(c.reading, c.nominal), c.ok) << c.reading << " of " << c.nominal;
 }
 
-// Every failed check listed in its place (EkS right after S1) and counted. The
-// shell starts and ends at once: on the free-running clock the 500 ms before
-// the first line really pass, so the writes meet a pipe whose reader is gone.
-TEST(StandReport, ListsEveryFailureAndLivesThroughAnUploaderThatIsGone) {
-  TempDir dir;
-  start_stand(TestStand().free_running(1).set("upload.fault", "missing"), dir);
-  error_st.stand = 0x7FFF;
+// An uploader of our own making in the stand's directory, given `mode`.
+void put_uploader(const char* script, std::filesystem::perms mode) {
+  std::filesystem::create_directory("Sendrik");
+  std::ofstream("Sendrik/Sendrik") << script;
+  std::filesystem::permissions("Sendrik/Sendrik", mode);
+}
+
+// Runs the report of a shield with a complete identifier; what it printed.
+std::string report(uint32_t failures) {
+  error_st.stand = failures;
   shieldSt.firmware = 325;
   for (auto& answered : shieldSt.idAnswered) answered = true;
   StdoutCapture out;
   menu_block_StandReport();
+  return out.text();
+}
+
+// Every failed check listed in its place (EkS right after S1) and counted. The
+// uploader ends at once without reading, as if content: on the free-running
+// clock the 500 ms before the first line really pass, so the writes meet a pipe
+// whose reader is gone; the program lives on, with SIGPIPE as it was.
+TEST(StandReport, ListsEveryFailureAndLivesThroughAnUploaderThatIsGone) {
+  TempDir dir;
+  start_stand(TestStand().free_running(1).set("upload.fault", "missing"), dir);
+  put_uploader("#!/bin/sh\nexit 0\n", std::filesystem::perms::owner_all);
   EXPECT_EQ(
-      out.text(),
+      report(0x7FFF),
       "\n\n-----------------Результат испытаний-----------------\nОшибка работы SPI\nОшибка работы входа Ek\n"
       "Ошибка работы входа S0\nОшибка работы входа S1\nОшибка работы входа EkS\nОшибка работы входа определения "
       "открытия двери\nОшибка работы выхода REL0\nОшибка работы выхода REL1\nОшибка работы выхода REL2\n"
@@ -213,6 +231,17 @@ TEST(StandReport, ListsEveryFailureAndLivesThroughAnUploaderThatIsGone) {
       "-----------------------------------------------------\nКоличество ошибок: 15\n\n\nError: Отсутствую файлы для "
       "отправки на сервер\n");
   EXPECT_EQ(error_st.stand, 0u);
+  sigset_t blocked;
+  pthread_sigmask(SIG_BLOCK, nullptr, &blocked);
+  EXPECT_FALSE(sigismember(&blocked, SIGPIPE));
+}
+
+// A file the shell cannot run is no uploader.
+TEST(StandReport, AnUploaderTheShellCannotRunIsReported) {
+  TempDir dir;
+  start_stand(TestStand().set("upload.fault", "missing"), dir);
+  put_uploader("not a program\n", std::filesystem::perms::owner_read);
+  EXPECT_TRUE(report(0).ends_with("Количество ошибок: 0\n\n\nError: Отсутствую файлы для отправки на сервер\n"));
 }
 
 }  // namespace
