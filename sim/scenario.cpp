@@ -48,6 +48,11 @@ constexpr Named<BoardStart> kBoardStarts[] = {{BoardStart::power_up, "power-up"}
 
 constexpr Named<bool> kThreadModes[] = {{false, "ok"}, {true, "fail"}};
 
+constexpr Named<Stuck> kStuck[] = {{Stuck::none, "ok"}, {Stuck::on, "stuck-on"}, {Stuck::off, "stuck-off"}};
+
+constexpr Named<UploadFault> kUploadFaults[] = {
+    {UploadFault::none, "none"}, {UploadFault::missing, "missing"}, {UploadFault::dies, "dies"}};
+
 // Decimal digits only: no sign, no blanks, no base prefix; leading zeros are
 // fine ("011" is eleven), as everywhere on the stand.
 bool parse_decimal(std::string_view text, uint64_t max, uint64_t& out) {
@@ -173,6 +178,42 @@ constexpr auto code_print = [](const Scenario& s) {
   return std::string(text);
 };
 
+// An offset: decimal digits, with a minus sign for a negative one.
+template <auto Field, uint64_t Max>
+constexpr auto signed_parse = [](Scenario& s, std::string_view text, std::string& why) {
+  bool negative = text.starts_with('-');
+  uint64_t v = 0;
+  if (!parse_decimal(negative ? text.substr(1) : text, Max, v)) {
+    why = quoted(text) + " is not a decimal number in -" + std::to_string(Max) + ".." + std::to_string(Max);
+    return false;
+  }
+  field(s, Field) = negative ? -static_cast<int32_t>(v) : static_cast<int32_t>(v);
+  return true;
+};
+
+// Two relay channels "A,B" (0..3, different), or none.
+bool parse_together(Scenario& s, std::string_view text, std::string& why) {
+  if (text == "none") {
+    s.shield.relays_together = 0;
+    return true;
+  }
+  if (text.size() != 3 || text[1] != ',' || text[0] < '0' || text[0] > '3' || text[2] < '0' || text[2] > '3' ||
+      text[0] == text[2]) {
+    why = quoted(text) + " is neither none nor two different relay channels A,B of 0..3";
+    return false;
+  }
+  s.shield.relays_together = static_cast<uint8_t>(1u << (text[0] - '0') | 1u << (text[2] - '0'));
+  return true;
+};
+
+std::string print_together(const Scenario& s) {
+  std::string out;
+  for (char channel = '0'; channel <= '3'; ++channel)
+    if (s.shield.relays_together >> (channel - '0') & 1)
+      out += out.empty() ? std::string(1, channel) : std::string{',', channel};
+  return out.empty() ? "none" : out;
+}
+
 bool parse_speed(Scenario& s, std::string_view text, std::string& why) {
   // Plain decimal notation only: no sign, exponent, blanks, inf or nan.
   auto dot = text.find('.');
@@ -223,6 +264,44 @@ constexpr ScenarioKey kKeys[] = {
      KeyScope::lasting, decimal_parse<&S::link_fault_count, 0xFFFFFFFF>, decimal_print<&S::link_fault_count>},
     {"link.code", "0..255|0x00..0xff", "the function code the link fault hits; 0 = every code", KeyScope::lasting,
      code_parse<&S::link_fault_code>, code_print<&S::link_fault_code>},
+    {"input.ek", "ok|stuck-on|stuck-off", "the Ek input: stuck asserted or never asserted", KeyScope::lasting,
+     enum_parse<&S::input_ek, kStuck>, enum_print<&S::input_ek, kStuck>},
+    {"input.s0", "ok|stuck-on|stuck-off", "the S0 input", KeyScope::lasting, enum_parse<&S::input_s0, kStuck>,
+     enum_print<&S::input_s0, kStuck>},
+    {"input.s1", "ok|stuck-on|stuck-off", "the S1 input", KeyScope::lasting, enum_parse<&S::input_s1, kStuck>,
+     enum_print<&S::input_s1, kStuck>},
+    {"input.eks", "ok|stuck-on|stuck-off", "the EkS input", KeyScope::lasting, enum_parse<&S::input_eks, kStuck>,
+     enum_print<&S::input_eks, kStuck>},
+    {"input.door", "ok|stuck-on|stuck-off", "the door-open detector input", KeyScope::lasting,
+     enum_parse<&S::input_door, kStuck>, enum_print<&S::input_door, kStuck>},
+    {"relay.rel0", "ok|stuck-on|stuck-off", "relay channel 0 as read back: stuck on or never switching",
+     KeyScope::lasting, enum_parse<&S::relay_rel0, kStuck>, enum_print<&S::relay_rel0, kStuck>},
+    {"relay.rel1", "ok|stuck-on|stuck-off", "relay channel 1", KeyScope::lasting, enum_parse<&S::relay_rel1, kStuck>,
+     enum_print<&S::relay_rel1, kStuck>},
+    {"relay.rel2", "ok|stuck-on|stuck-off", "relay channel 2", KeyScope::lasting, enum_parse<&S::relay_rel2, kStuck>,
+     enum_print<&S::relay_rel2, kStuck>},
+    {"relay.rel3", "ok|stuck-on|stuck-off", "relay channel 3", KeyScope::lasting, enum_parse<&S::relay_rel3, kStuck>,
+     enum_print<&S::relay_rel3, kStuck>},
+    {"relay.line", "ok|stuck-on|stuck-off", "the line relay as read back (the ADC's sources are not affected)",
+     KeyScope::lasting, enum_parse<&S::relay_line, kStuck>, enum_print<&S::relay_line, kStuck>},
+    {"relay.together", "none|A,B", "two relay channels (0..3) that switch together", KeyScope::lasting, parse_together,
+     print_together},
+    {"adc.br", "-65535..65535", "offset of the BR source's reading from its nominal value, in ADC counts",
+     KeyScope::lasting, signed_parse<&S::adc_br, 65535>, decimal_print<&S::adc_br>},
+    {"adc.imit", "-65535..65535", "offset of the IMIT source's reading", KeyScope::lasting,
+     signed_parse<&S::adc_imit, 65535>, decimal_print<&S::adc_imit>},
+    {"adc.od", "-65535..65535", "offset of the OD source's reading", KeyScope::lasting, signed_parse<&S::adc_od, 65535>,
+     decimal_print<&S::adc_od>},
+    {"lose.code", "0..255|0x00..0xff", "the function code whose reply is lost (0xe2 inputs, 0xe4 line value)",
+     KeyScope::lasting, code_parse<&S::lose_code>, code_print<&S::lose_code>},
+    {"lose.at", "0..4294967295", "which request of that code (from 1) gets no reply; 0 = none", KeyScope::lasting,
+     decimal_parse<&S::lose_at, 0xFFFFFFFF>, decimal_print<&S::lose_at>},
+    {"lose.count", "0..4294967295", "how many of its requests in a row, resends included, get no reply",
+     KeyScope::lasting, decimal_parse<&S::lose_count, 0xFFFFFFFF>, decimal_print<&S::lose_count>},
+    {"upload.fault", "none|missing|dies", "the uploader ./Sendrik/Sendrik: not there, or killed early",
+     KeyScope::lasting, enum_parse<&S::upload_fault, kUploadFaults>, enum_print<&S::upload_fault, kUploadFaults>},
+    {"upload.count", "0..4294967295", "for dies: the lines it reads before it is killed", KeyScope::lasting,
+     decimal_parse<&S::upload_count, 0xFFFFFFFF>, decimal_print<&S::upload_count>},
     {"boot.version", "0..4294967295", "the version the shield's resident bootloader reports", KeyScope::lasting,
      decimal_parse<&S::boot_version, 0xFFFFFFFF>, decimal_print<&S::boot_version>},
     {"boot.fault", "none|silent|garbled|refuse",

@@ -2,12 +2,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include "board.h"
 #include "scenario.h"
 #include "shield_bootloader.h"
 #include "shield_firmware.h"
 #include "shield_flash.h"
+#include "shield_hooks.h"
 #include "spi0.h"
 #include "stand_files.h"
 #include "wiring.h"
@@ -175,6 +177,62 @@ void shield_line_changed_locked(const StandLock& lock, uint8_t gpio, uint8_t lev
   }
 }
 
-uint8_t shield_readback_locked(uint8_t, uint8_t healthy_level) { return healthy_level; }
+namespace {
+
+struct Channel {
+  uint8_t out, in;
+  Stuck ShieldState::*fault;
+};
+
+// The relay channels by number, then the line relay.
+constexpr Channel kChannels[] = {
+    {line::rel0_out, line::rel0_in, &ShieldState::relay_rel0},
+    {line::rel1_out, line::rel1_in, &ShieldState::relay_rel1},
+    {line::rel2_out, line::rel2_in, &ShieldState::relay_rel2},
+    {line::rel3_out, line::rel3_in, &ShieldState::relay_rel3},
+    {line::ln_br, line::br_in, &ShieldState::relay_line},
+};
+constexpr size_t kRelayChannels = 4;
+
+struct Input {
+  uint8_t gpio;
+  Stuck ShieldState::*fault;
+};
+
+constexpr Input kInputs[] = {
+    {line::ek_out, &ShieldState::input_ek},     {line::sel0_out, &ShieldState::input_s0},
+    {line::sel1_out, &ShieldState::input_s1},   {line::stm_int, &ShieldState::input_eks},
+    {line::door_out, &ShieldState::input_door},
+};
+
+// A stuck line shows its stuck level; any other shows `level`.
+uint8_t apply(Stuck stuck, uint8_t level, uint8_t on_level, uint8_t off_level) {
+  return stuck == Stuck::on ? on_level : stuck == Stuck::off ? off_level : level;
+}
+
+}  // namespace
+
+// A read-back is LOW while its channel is on. Two channels switching together:
+// each is on while either is driven.
+uint8_t shield_readback_locked(const StandLock& lock, uint8_t gpio, uint8_t healthy_level) {
+  auto& s = shield().state;
+  for (size_t i = 0; i < std::size(kChannels); ++i) {
+    auto& c = kChannels[i];
+    if (c.in != gpio) continue;
+    uint8_t level = healthy_level;
+    bool coupled = i < kRelayChannels && (s.relays_together >> i & 1);
+    for (size_t j = 0; coupled && j < kRelayChannels; ++j)
+      if (j != i && (s.relays_together >> j & 1) && board_level_locked(lock, kChannels[j].out)) level = 0;
+    return apply(s.*c.fault, level, 0, 1);
+  }
+  return healthy_level;
+}
+
+bool shield_input_asserted_locked(const StandLock& lock, uint8_t gpio) {
+  uint8_t level = board_level_locked(lock, gpio);
+  for (auto& input : kInputs)
+    if (input.gpio == gpio) level = apply(shield().state.*input.fault, level, 0, 1);
+  return level_hook_apply_locked(lock, gpio, level) == 0;
+}
 
 }  // namespace sim

@@ -1,9 +1,11 @@
 // The shield on the stand: its lasting state (number, edition, firmware
 // version, identifier, configured faults), its reset and start-mode behaviour,
-// and the hooks through which the board and the wiring consult it.
-// The firmware that answers link frames is in shield_firmware.h; the
-// bootloader and the trojan in shield_bootloader.h, the flash they program in
+// its input and relay circuits, and the hooks through which the board and the
+// wiring consult it. The firmware that answers link frames is in shield_firmware.h;
+// the bootloader and the trojan in shield_bootloader.h, the flash they program in
 // shield_flash.h.
+// Leaves out: analogue behaviour of the circuits (a stuck line relay changes
+// its read-back only, not the sources reaching the ADC), contact bounce.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -38,6 +40,17 @@ enum class BootFault : uint8_t {
 
 enum class BootProgram : uint8_t { bootloader, trojan };
 
+// A digital input or a relay channel that does not follow the stand: stuck
+// asserted / switched on, or stuck off / never switching.
+enum class Stuck : uint8_t { none, on, off };
+
+// Faults of the stand's uploader (./Sendrik/Sendrik in the working directory).
+enum class UploadFault : uint8_t {
+  none,
+  missing,  // not there: the shell cannot start it
+  dies,     // ends (killed) after reading `upload_count` lines
+};
+
 struct ShieldState {
   uint8_t number = 26;
   Edition edition = Edition::general;
@@ -53,6 +66,23 @@ struct ShieldState {
   uint32_t boot_skip = 0;   // requests it targets that are answered first, counted from the program's start
   uint32_t boot_count = 0;  // requests it then hits; 0 = all
   AudioFault audio = AudioFault::healthy;
+  // The inputs as the shield sees them, in the order Ek, S0, S1, EkS, door.
+  Stuck input_ek = Stuck::none, input_s0 = Stuck::none, input_s1 = Stuck::none, input_eks = Stuck::none,
+        input_door = Stuck::none;
+  // The relay channels and the line relay, as their read-backs show them.
+  Stuck relay_rel0 = Stuck::none, relay_rel1 = Stuck::none, relay_rel2 = Stuck::none, relay_rel3 = Stuck::none,
+        relay_line = Stuck::none;
+  uint8_t relays_together = 0;  // bit n per channel: two set bits switch together; 0 = none
+  // Offsets of the line's sources from their nominal values, in ADC counts.
+  int32_t adc_br = 0, adc_imit = 0, adc_od = 0;
+  // One request's reply lost: receipts `lose_at` .. `lose_at + lose_count - 1`
+  // (counted from 1) of function code `lose_code` get no reply; at 0 none is lost.
+  uint8_t lose_code = 0;
+  uint32_t lose_at = 0;
+  uint32_t lose_count = 1;
+  // The uploader, kept with the shield's state so every reader of the stand sees it.
+  UploadFault upload_fault = UploadFault::none;
+  uint32_t upload_count = 0;
 };
 
 // Puts this shield on the stand. With a non-empty path, that scenario file is
@@ -67,6 +97,9 @@ ShieldState shield_state();
 
 // Hooks for the board and the wiring (stand lock held).
 void shield_line_changed_locked(const StandLock&, uint8_t gpio, uint8_t level);
-uint8_t shield_readback_locked(uint8_t gpio, uint8_t healthy_level);
+// The level a read-back shows: `healthy_level` after the relay faults.
+uint8_t shield_readback_locked(const StandLock&, uint8_t gpio, uint8_t healthy_level);
+// Whether the shield sees an input asserted (LOW on its line), after its faults and a test's level hook.
+bool shield_input_asserted_locked(const StandLock&, uint8_t gpio);
 
 }  // namespace sim

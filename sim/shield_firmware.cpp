@@ -41,8 +41,7 @@ void read_id(Request r) {
   put_be32(r.out, shield_state_locked(r.lock).id[Word]);
 }
 
-// An input is asserted while the stand drives its line LOW.
-uint8_t asserted(const StandLock& lock, uint8_t gpio) { return shield_sees_locked(lock, gpio) ? 0 : 1; }
+uint8_t asserted(const StandLock& lock, uint8_t gpio) { return shield_input_asserted_locked(lock, gpio) ? 1 : 0; }
 
 void read_inputs(Request r) {
   auto& l = r.lock;
@@ -51,13 +50,17 @@ void read_inputs(Request r) {
   r.out[4] = asserted(l, line::door_out);
 }
 
+// A source's value with its offset, within what the ADC can give.
+uint16_t offset(uint16_t nominal, int32_t by) { return static_cast<uint16_t>(std::clamp(nominal + by, 0, 0xFFFF)); }
+
 // What the ADC sees on the stand's line, by which sources are switched on.
 uint16_t line_value(const StandLock& l) {
-  auto& nominal = shield_state_locked(l).edition == Edition::general ? kGeneralLine : kKordentLine;
+  auto& s = shield_state_locked(l);
+  auto& nominal = s.edition == Edition::general ? kGeneralLine : kKordentLine;
   if (!shield_sees_locked(l, line::ln_br)) return 0;
-  if (shield_sees_locked(l, line::ln_imit)) return nominal.imit;
-  if (shield_sees_locked(l, line::ln_od)) return nominal.od;
-  return nominal.br;
+  if (shield_sees_locked(l, line::ln_imit)) return offset(nominal.imit, s.adc_imit);
+  if (shield_sees_locked(l, line::ln_od)) return offset(nominal.od, s.adc_od);
+  return offset(nominal.br, s.adc_br);
 }
 
 void read_line(Request r) {
@@ -168,6 +171,10 @@ void ShieldFirmware::handle_request(const StandLock& lock, const Frame& in, Stan
     }
     ++answered_;
     reply.emplace(out.begin(), out.end());
+  }
+  if (s.lose_at != 0 && in[1] == s.lose_code) {
+    uint32_t receipt = ++lose_seen_;
+    if (receipt >= s.lose_at && receipt - s.lose_at < s.lose_count) reply.reset();
   }
   request_hook_apply_locked(lock, in, reply);
   reply_ = reply.value_or(Bytes{});

@@ -6,7 +6,8 @@
 // The commands sit in one table behind one dispatcher; the declarative link
 // faults and then a test's request hook (shield_hooks.h) act on the reply
 // afterwards, so the healthy model stays as it is. The inputs and line sources
-// are read as the shield sees them, through a test's level hook.
+// are read as the shield sees them, after its stuck inputs and a test's level
+// hook; the line's sources give the edition's nominal values plus their offsets.
 // Leaves out: the bootloader and trojan protocols, timing of the STM32's own
 // SPI peripheral, replies to malformed windows (they are ignored).
 #pragma once
@@ -58,6 +59,7 @@ class ShieldFirmware : public SpiDevice {
   StandTime reply_ready_ = 0;
   std::array<uint32_t, 256> late_seen_{};  // unanswered receipts per function code
   uint32_t answered_ = 0;
+  uint32_t lose_seen_ = 0;  // receipts of the code whose reply is to be lost
 };
 
 // Shared with shield.cpp: the lasting state, under the stand lock.

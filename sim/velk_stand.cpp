@@ -162,7 +162,7 @@ void make_directory(const std::string& dir, const char* what) {
 
 // The shield's lasting state: the file (unless --fresh), then the options.
 // Left alone when nothing is to change, so the program judges it as it is.
-void prepare_state(const Request& r, const std::string& state_path) {
+Scenario prepare_state(const Request& r, const std::string& state_path) {
   StandFileLock lock(state_path, true);
   Scenario s;
   bool found = false;
@@ -183,6 +183,7 @@ void prepare_state(const Request& r, const std::string& state_path) {
                        flash_area_path(state_path, FlashArea::bootloader)})
       fs::remove(file, ignored);
   if (r.fresh || board_start) fs::remove(board_lines_path(state_path), ignored);
+  return s;
 }
 
 // The flasher's images, as the simulated shield knows them; a file already
@@ -197,6 +198,20 @@ void provide_images(const std::string& dir) {
     if (out && std::fclose(out) != 0) ok = false;
     if (!ok) fail(kExitCannotWrite, "cannot write " + path + ": " + std::strerror(errno));
   }
+}
+
+// The uploader the program starts as ./Sendrik/Sendrik: a link to the stand-in
+// beside the launcher, or none when the scenario says it is missing. An
+// uploader that is not such a link (somebody's own) is left alone.
+void prepare_uploader(const std::string& dir, const Scenario& s) {
+  fs::path uploader = fs::path(dir) / "Sendrik" / "Sendrik";
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(uploader, ec)) && !fs::is_symlink(fs::symlink_status(uploader, ec))) return;
+  fs::remove(uploader, ec);
+  if (s.shield.upload_fault == UploadFault::missing) return;
+  fs::create_directories(uploader.parent_path(), ec);
+  fs::create_symlink(fs::path(program_beside_launcher()).parent_path() / "velk-sendrik", uploader, ec);
+  if (ec) fail(kExitCannotWrite, "cannot put the uploader at " + uploader.string() + ": " + ec.message());
 }
 
 void pass_run_settings(const Request& r) {
@@ -221,7 +236,7 @@ int main(int argc, char** argv) {
   std::string dir = absolute(r.dir);
   make_directory(dir, "working directory");
   std::string state_path = dir + "/shield.state";
-  prepare_state(r, state_path);
+  prepare_uploader(dir, prepare_state(r, state_path));
   provide_images(dir);
   pass_run_settings(r);
   ::setenv("VELK_SIM_STATE", state_path.c_str(), 1);

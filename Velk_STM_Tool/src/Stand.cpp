@@ -27,10 +27,12 @@ void stand_parser(uint8_t function, const uint8_t* reply) {
       stend_signal.S1 = bit(reply[_BYTE_DI_0], _BIT_S1);
       stend_signal.EkS = bit(reply[_BYTE_DI_0], _BIT_EKS);
       stend_signal.DoorDetector = bit(reply[_BYTE_DI_1], _BIT_OPENDETECTED);
+      ++linkEvents.repliesDI;
       menuSt.functionRead = _FUNC_DI;
       break;
     case _FUNC_AI:
       stend_signal.Line = static_cast<uint16_t>(reply[4] << 8 | reply[5]);
+      ++linkEvents.repliesAI;
       menuSt.functionRead = _FUNC_AI;
       break;
     default:

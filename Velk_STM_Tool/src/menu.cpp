@@ -4,14 +4,18 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "adc.h"
 #include "audio.h"
 #include "console.h"
 #include "exit_codes.h"
 #include "gpio.h"
 #include "identity.h"
+#include "inputs.h"
 #include "link_codes.h"
+#include "outputs.h"
 #include "prompts.h"
 #include "records.h"
+#include "report.h"
 
 namespace {
 
@@ -62,9 +66,19 @@ void menu_main() {
 
 void menu() {
   if (menuSt.functionRead == _FUNCTIONREAD_LINKFAILED) link_failed();
+  // The ST-Link flashing of every shield (FLAGSET_STLINKUPDATE) joins here with its block.
   read_recent_shield();
   if (!menu_flag(FLAGSET_HARMONICREAD)) {
+    if (shieldSt.shield <= _SHIELD_THREE_INPUTS_MAX)
+      menu_block_EK_S0_S1();
+    else
+      menu_block_EK_S0_S1_EKS();
+    menu_block_OpenDetector();
+    menu_block_REL();
+    menu_block_BR();
+    menu_block_ADC();
     menu_block_AudioTest();
+    menu_block_StandReport();
     warning_continue("Желаете повторить испытания? y/n \n");
   } else {
     menu_block_HarmonicRead();

@@ -6,4 +6,5 @@ spi_st SPI_str;
 shield_st shieldSt;
 stend_signal_st stend_signal;
 stand_adc_st stand_ADC;
+link_events_st linkEvents;
 error_st_t error_st;

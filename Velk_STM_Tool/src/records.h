@@ -79,6 +79,17 @@ struct stand_adc_st {
 };
 extern stand_adc_st stand_ADC;
 
+// What the link has done since start, counted on the exchange thread: a check
+// notes a count before its request, so it never judges a reply that came for
+// an earlier one, and the report tells whether the link was marked failed
+// during the pass even when a later reply has overwritten the mark.
+struct link_events_st {
+  std::atomic<uint32_t> repliesDI;  // DI replies decoded into stend_signal
+  std::atomic<uint32_t> repliesAI;  // AI replies decoded into stend_signal.Line
+  std::atomic<uint32_t> failures;   // times the reply code was set to the failure mark
+};
+extern link_events_st linkEvents;
+
 // Failure codes: bit n of error_st.stand is set when check n failed at least
 // once in this pass. Code 0 marks a failed shield link.
 enum error_codes : uint8_t {

@@ -85,6 +85,7 @@ void* SPI_th_TxRx(void*) {
     if (SPI_mumbRepeat >= SPI_str.maxRepeat) {
       SPI_mumbRepeat = 0;
       menuSt.functionRead = _FUNCTIONREAD_LINKFAILED;
+      ++linkEvents.failures;
     }
     SPI_parser();
     bcm2835_delay(_SPI_CYCLETIMEPAUSE);

@@ -88,6 +88,7 @@ void SPI_parser() {
     } else {
       SPI_mumbRepeat = 0;
       menuSt.functionRead = _FUNCTIONREAD_LINKFAILED;
+      ++linkEvents.failures;
     }
     return;
   }

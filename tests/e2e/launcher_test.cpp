@@ -44,7 +44,7 @@ TEST(Launcher, StartsTheProgramOnTheScenarioGivenByOptionsNamedAfterEveryKey) {
 TEST(Launcher, TheSameSessionGivesTheSameBytesAndTracesAlsoWithALinkFault) {
   TempDir first, second;
   const std::vector<std::string> args = {"--dir", "D", "--link-fault", "late", "--link-count", "2", "--trace", "T"};
-  auto a = launch(first, args, "1\n3\n42\n2\nn\n1\nn\n"), b = launch(second, args, "1\n3\n42\n2\nn\n1\nn\n");
+  auto a = launch(first, args, "1\n3\n42\n2\nn\n1\n3\n"), b = launch(second, args, "1\n3\n42\n2\nn\n1\n3\n");
   EXPECT_EQ(a.status, 0);
   EXPECT_EQ(a.out, b.out);
   for (auto name : {"T/Velk_STM_Tool.vcd", "T/Velk_STM_Tool.log"}) {

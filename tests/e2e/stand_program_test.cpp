@@ -65,9 +65,10 @@ TEST(StandProgramE2e, RunsTheMenuUntilExitAndStopsWithTheStatusOfWhatEndedIt) {
 }
 
 // What the program printed after the set-up questions, and the stand times of
-// the shield's reset line: each pass reads the shield for 1000 ms and checks
-// the audio path for 20150 ms before asking whether to go on, then the shield stays in reset 600 ms, settles 200 ms,
-// and the next pass starts 100 ms later. A shield that cannot be tested ends the run.
+// the shield's reset line: each pass reads the shield for 1000 ms, checks it
+// (the audio path's ten captures take 20150 ms of it) before asking whether to
+// go on, then the shield stays in reset 600 ms, settles 200 ms, and the next
+// pass starts 100 ms later. A shield that cannot be tested ends the run.
 TEST(StandProgramE2e, PassesAreSeparatedByAResetPulseAndAPauseUntilTheOperatorOrTheShieldEndsThem) {
   struct Case {
     const char* state;
@@ -75,20 +76,29 @@ TEST(StandProgramE2e, PassesAreSeparatedByAResetPulseAndAPauseUntilTheOperatorOr
     std::string tail;
     const char* resets;
   };
-  const std::string again = audio_transcript(true) + "\nWarning: Желаете повторить испытания? y/n \n";
+  const std::string again = "\nWarning: Желаете повторить испытания? y/n \n";
+  const std::string checked =
+      "Идет проверка Ek, S0, S1. Ожидайте...\nИдет проверка OpenDetector. Ожидайте...\nИдет проверка REL. "
+      "Ожидайте...\nИдет проверка реле line. Ожидайте...\nИдет проверка реле АЦП. Ожидайте...\nЗначение BR ADC: "
+      "2600\nЗначение IMIT ADC: 1850\nЗначение OD ADC: 2500\n" + audio_transcript(true) + "\n\n-----------------Результат "
+      "испытаний-----------------\n"
+      "-----------------------------------------------------\nКоличество ошибок: 0\n\n\nС текущей версией прошивки "
+      "отправка данных на сервер не возможна\n";
   const Case cases[] = {
       {"firmware=324\n", "2\nn\n1\ny\ny\nn\n",
-       times(2, shield_parameters(324, 26) + again + "\n") + shield_parameters(324, 26) + again,
-       "0.000 0\n600.000 1\n22150.000 0\n22750.000 1\n44200.000 0\n44800.000 1\n"},
+       times(2, shield_parameters(324, 26) + checked + again + "\n") + shield_parameters(324, 26) + checked + again,
+       "0.000 0\n600.000 1\n43250.000 0\n43850.000 1\n86400.000 0\n87000.000 1\n"},
       {"firmware=321\n", "2\nn\n1\n",
        times(3, shield_parameters(321, 26) + "Требуется обновление прошивки.\n") +
            "Невозможно проверить шилд, проверти STLINK и микроконтроллер или замените Dump.bin\n",
        "0.000 0\n600.000 1\n"},
       // The parameters and the first identifier word are answered, then the
-      // link falls silent: that pass ends, the next one stops before reading.
-      {"link.fault=dies\nlink.count=2\n", "2\nn\n1\ny\ny\n",
-       shield_parameters(325, 26, "32001f00") + again + "\nОшибка! Проблема передачи по SPI.\n",
-       "0.000 0\n600.000 1\n23400.000 0\n24000.000 1\n"},
+      // link falls silent: the first check fails, and the operator stops there.
+      {"link.fault=dies\nlink.count=2\n", "2\nn\n1\n3\n",
+       shield_parameters(325, 26, "32001f00") +
+           "Идет проверка Ek, S0, S1. Ожидайте...\n\nWarning: Ошибка работы входа "
+           "Ek.\nВведите 1,2 или 3:\n1 - Повторить\n2 - Продолжить\n3 - Прервать\n\n",
+       "0.000 0\n600.000 1\n"},
   };
   for (const Case& c : cases) {
     TempDir dir;
