@@ -140,14 +140,13 @@ TEST(FlasherE2e, UpdatesAFreshStandsShieldAndRepairsItAfterARunKilledMidImage) {
   auto first_run = launch({"--program", VELK_FLASHER_PATH, "--", kImage});
   EXPECT_EQ(first_run.status, 5);
   // Without the exchanges' dumps and the image frames' lines.
-  std::string lines =
-      std::regex_replace(first_run.out, std::regex("\n(Посылка:|Считывание файла|[0-9a-f ]*)(?=\n)"), "");
-  EXPECT_EQ(lines,
-            "\n Step 1  Detected Bootloader \nBootloaderVersion: 5\n Step 2  Erase firmware \n Step 3 Programming "
-            "trojan \n Step 4 Transmit trojan\nКонец файла\n Step 5 Reset \nУспешно!\n Step 6  Detected trojan \n Step "
-            "7  Erase bootloader \n Step 8 Programming bootloader \n Step 9 Transmit bootloader\nКонец файла\n Step 10 "
-            "Reset \nУспешно!\n Step 11  Detected Bootloader \n Step 12  Erase firmware \n Step 13 Programming "
-            "firmware \n Step 14 Transmit firmware\nКонец файла\n Step 15 Reset \nУспешно!\n");
+  EXPECT_EQ(std::regex_replace(first_run.out, std::regex("\n(Посылка:|Считывание файла|[0-9a-f ]*)(?=\n)"), ""),
+            "\n Step 1  Detected Bootloader \nBootloaderVersion: 5\n Step 2  Erase firmware \n"
+            " Step 3 Programming trojan \n Step 4 Transmit trojan\nКонец файла\n Step 5 Reset \nУспешно!\n"
+            " Step 6  Detected trojan \n Step 7  Erase bootloader \n Step 8 Programming bootloader \n"
+            " Step 9 Transmit bootloader\nКонец файла\n Step 10 Reset \nУспешно!\n Step 11  Detected Bootloader \n"
+            " Step 12  Erase firmware \n Step 13 Programming firmware \n Step 14 Transmit firmware\nКонец файла\n"
+            " Step 15 Reset \nУспешно!\n");
   write_image(dir.file("big.bin"), sim::ImageKind::firmware, 325, sim::kApplicationSize);
   std::FILE* in = popen(("cd " + dir.path() + " && echo $$ && exec " VELK_FLASHER_PATH " big.bin").c_str(), "r");
   char line[256];
