@@ -64,8 +64,7 @@ TEST(FlasherExchange, SendsEachByteAloneAndDumpsEveryAttempt) {
 // ControlRead 0, 1 and 2: the result bits and the failed attempts counted.
 TEST(FlasherExchange, RetriesAFailedAttemptUpToTenTimesAndSaysWhetherAnyFailed) {
   start_bootloader();
-  int garble = 0;
-  bool refuse = false;
+  int garble = 0, refuse = 0;
   sim::RequestHookScope hook([&](std::span<const uint8_t>, std::optional<sim::Bytes>& reply) {
     if (refuse) (*reply)[2] = 0, ModRTU_CRC_Wrap(reply->data(), 8);
     if (garble > 0) --garble, (*reply)[6] ^= 1;
