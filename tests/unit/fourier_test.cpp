@@ -37,7 +37,6 @@ TEST(Fourier, SumAndFftGiveTheSpectrumWithinTheTablesWholeDegrees) {
   FFT(x);
   for (int k = 0; k < 128; ++k)  // within 1.5% of the strongest bin
     ASSERT_LT(std::abs(std::complex<double>(ak[k], bk[k]) - exact[k]), 0.015 * std::abs(exact[0])) << k;
-  EXPECT_NEAR(std::hypot(ak[40], bk[40]) / 64, 900, 40);
 }
 
 }  // namespace
