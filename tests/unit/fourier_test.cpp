@@ -1,39 +1,28 @@
-// The table-driven transform: its tables and reordering, the direct Fourier
-// sum, and the FFT against a direct transform in double precision.
+// The table-driven transform: its tables, the direct Fourier sum, and the FFT
+// (its reordering included) against a direct transform in double precision.
 #include "fourier.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <complex>
-#include <numeric>
 
 #include "SinCos.h"
 
 namespace {
 
-TEST(Fourier, TablesFollowTheQuarterRuleAndTheReorderingReversesSixBits) {
+TEST(Fourier, TablesFollowTheQuarterRuleWithTheFirstTenDegreesOneDegreeAhead) {
   auto q = [](int j) { return int32_t(std::lround(10000 * std::sin((j < 10 ? j + 1 : j) * M_PI / 180))); };
   for (int i = 0; i < 360; ++i) {
     const int j = i % 90, quarter = i / 90;
-    ASSERT_EQ(sinTab[i], (quarter < 2 ? 1 : -1) * q(quarter % 2 ? 89 - j : j)) << i;
+    ASSERT_EQ(sin_calc(i + 360), (quarter < 2 ? 1 : -1) * q(quarter % 2 ? 89 - j : j)) << i;
     ASSERT_EQ(cos_calc(i + 720), -sinTab[(i + 90) % 360]) << i;
   }
-  EXPECT_EQ(sin_calc(0) + sin_calc(360) * 10 + sin_calc(90) * 100 + cos_calc(0) * 1000, 175 + 1750 + 999800 - 9998000);
-  for (auto [i, t, r] : {std::tuple{1u, 6, 32u}, {6u, 6, 24u}, {5u, 3, 5u}, {1u, 1, 1u}, {64u, 6, 0u}, {1u, 7, 64u}})
-    EXPECT_EQ(FFT_reverse(i, t), r) << i << " " << t;
-  uint16_t buf[128];
-  std::iota(buf, buf + 128, 0);
-  FFT_BufferConvert(buf);
-  for (unsigned i = 0; i < 128; ++i) ASSERT_EQ(buf[i], i < 64 ? FFT_reverse(i, 6) : i) << i;
 }
 
 // 3000 + 1500 sin(harmonic 5) + 900 cos(harmonic 40) + 300 sin(17.3 periods).
 TEST(Fourier, SumAndFftGiveTheSpectrumWithinTheTablesWholeDegrees) {
   uint16_t x[128];
-  std::fill(x, x + 128, 100);
-  fourier_transform(x);
-  EXPECT_EQ(fa[0], 1000000);
   for (int l = 0; l < 128; ++l)
     x[l] = uint16_t(std::lround(3000 + 1500 * std::sin(2 * M_PI * 5 * l / 128) +
                                 900 * std::cos(2 * M_PI * 40 * l / 128) + 300 * std::sin(2 * M_PI * 17.3 * l / 128)));
@@ -48,7 +37,6 @@ TEST(Fourier, SumAndFftGiveTheSpectrumWithinTheTablesWholeDegrees) {
   FFT(x);
   for (int k = 0; k < 128; ++k)  // within 1.5% of the strongest bin
     ASSERT_LT(std::abs(std::complex<double>(ak[k], bk[k]) - exact[k]), 0.015 * std::abs(exact[0])) << k;
-  EXPECT_NEAR(std::hypot(ak[40], bk[40]) / 64, 900, 40);
 }
 
 }  // namespace
