@@ -73,7 +73,7 @@ struct CountingDevice : sim::SpiDevice {
   }
 };
 
-// Three transfers, a GPIO past the board's last line (no line at all), and at
+// Three transfers, RST set as an output, a GPIO past the board's last line (no line at all), and at
 // 200 ms, as on a free-running clock, a line changed by another thread while a
 // window is open and a window shorter than its bits; then an abort.
 [[noreturn]] void transfer_and_abort(const TempDir& dir) {
@@ -87,7 +87,7 @@ struct CountingDevice : sim::SpiDevice {
   const uint8_t request[] = {0xA1, 0x02, 0xEF, 0x00, 0x00, 0x00, 0x7E, 0x54};
   uint8_t got[3] = {};
   bcm2835_spi_transfer_write(request, 8);
-  bcm2835_gpio_fsel(sim::kGpioLines, BCM2835_GPIO_FSEL_OUTP);
+  for (uint8_t gpio : {rst, sim::kGpioLines}) bcm2835_gpio_fsel(gpio, BCM2835_GPIO_FSEL_OUTP);  // RST first low
   bcm2835_delay(100);
   bcm2835_gpio_write(sim::kGpioLines, HIGH);
   bcm2835_spi_transfer_read(got, 3);
@@ -119,6 +119,7 @@ TEST(SpiTraceDeathTest, EachTransferIsOneWindowOfItsBytesAndBitTimeInTimeOrderAl
             "       0.000 ms  CE0          0\n"
             "       0.000 ms  CE0  MOSI A1 02 EF 00 00 00 7E 54  MISO 01 02 03 04 05 06 07 08\n"
             "       0.228 ms  CE0          1\n"
+            "       0.228 ms  RST          0\n"
             "     100.228 ms  CE0          0\n"
             "     100.228 ms  CE0  MOSI 00 00 00  MISO 09 0A 0B\n"
             "     100.314 ms  CE0          1\n"
@@ -130,10 +131,11 @@ TEST(SpiTraceDeathTest, EachTransferIsOneWindowOfItsBytesAndBitTimeInTimeOrderAl
             "     200.005 ms  REL0_OUT     1\n"
             "     200.010 ms  CE0          1\n");
   EXPECT_TRUE(read_file(dir.file("spi.vcd")).starts_with("$version velk simulated stand $end\n$timescale 1ns $end\n"));
-  EXPECT_EQ(decode_vcd(dir.file("spi.vcd")),
-            Decoded("REL1_IN 1@0\nA1 02 EF 00 00 00 7E 54/01 02 03 04 05 06 07 08\n00 00 00/09 0A 0B\nA1/00\n"
-                    "REL0_OUT 1@200005000\nA5/3C\n",
-                    std::set<uint64_t>{1000, 1250, 3552}));  // 1250: 8 bits squeezed into 10 us
+  EXPECT_EQ(
+      decode_vcd(dir.file("spi.vcd")),
+      Decoded("REL1_IN 1@0\nA1 02 EF 00 00 00 7E 54/01 02 03 04 05 06 07 08\nRST 0@228000\n00 00 00/09 0A 0B\nA1/00\n"
+              "REL0_OUT 1@200005000\nA5/3C\n",
+              std::set<uint64_t>{1000, 1250, 3552}));  // 1250: 8 bits squeezed into 10 us
 }
 
 // A program on the stand, unlike a test, does not ask to keep the trace.
