@@ -27,12 +27,17 @@ Frame frame(uint8_t code, uint8_t b2 = 0, uint8_t b3 = 0, uint8_t b4 = 0, uint8_
   return f;
 }
 
+Frame read_after(unsigned ms) {
+  Frame reply{};
+  bcm2835_delay(ms), bcm2835_spi_transfer_read(reply.data(), 8);
+  return reply;
+}
+
 // One request exchanged as the link does it: write, then two reads 100 ms apart.
 Frame exchange(Frame request) {
-  Frame reply{};
   bcm2835_spi_transfer_write(request.data(), 8);
-  for (int read = 0; read < 2; ++read) bcm2835_delay(100), bcm2835_spi_transfer_read(reply.data(), 8);
-  return reply;
+  read_after(100);
+  return read_after(100);
 }
 
 // The stand's lines set up and the shield started as the stand program does it.
@@ -49,17 +54,11 @@ void start_shield(TestStand stand) {
 TEST(ShieldFirmware, AnswersEachCommandOfItsTableOnlyToAWellFormedRequestOfARunningFirmware) {
   start_shield(TestStand().edition(sim::Edition::kordent).number(27).firmware(0x0142).id(0x11, 0x2233, 0x44556677));
   const auto read = frame(command::read_parameters, 0xEF), answer = frame(command::read_parameters, 0, 1, 0x42, 27);
-  Frame early{};
   bcm2835_spi_transfer_write(read.data(), 8);
-  bcm2835_delay(119);
-  bcm2835_spi_transfer_read(early.data(), 8);
-  EXPECT_EQ(early, Frame{});
-  bcm2835_delay(1);
-  bcm2835_spi_transfer_read(early.data(), 8);
-  EXPECT_EQ(early, answer);
-  for (uint8_t gpio : {ek_out, sel0_out, sel1_out, door_out}) bcm2835_gpio_write(gpio, gpio == sel1_out);
-  bcm2835_gpio_write(ln_br, HIGH);
-  bcm2835_gpio_write(ln_od, HIGH);
+  EXPECT_EQ(read_after(119), Frame{});
+  EXPECT_EQ(read_after(1), answer);
+  for (uint8_t gpio : {ek_out, sel0_out, sel1_out, door_out, ln_br, ln_od})
+    bcm2835_gpio_write(gpio, gpio == sel1_out || gpio == ln_br || gpio == ln_od);
   auto bad_checksum = frame(command::read_id0);
   bad_checksum[7] ^= 1;
   const struct {
@@ -80,25 +79,23 @@ TEST(ShieldFirmware, AnswersEachCommandOfItsTableOnlyToAWellFormedRequestOfARunn
   EXPECT_EQ(sim::shield_state().number, 42);
   bcm2835_gpio_write(ln_imit, HIGH);
   EXPECT_EQ(exchange(frame(command::read_line)), frame(command::read_line, 0, 0, 0x08, 0x34)) << "IMIT over OD: 2100";
-  bcm2835_gpio_write(rst, LOW);
-  EXPECT_EQ(exchange(read), Frame{}) << "held in reset";
-  for (int start_mode : {HIGH, LOW}) {
+  for (int step : {0, 1, 2}) {  // held in reset, started with the start-mode line high, then low
     bcm2835_gpio_write(rst, LOW);
-    bcm2835_gpio_write(stm_int, static_cast<uint8_t>(start_mode));
-    bcm2835_gpio_write(rst, HIGH);
-    EXPECT_EQ(exchange(read), start_mode ? Frame{} : cases[2].reply)
-        << "started with the start-mode line " << start_mode;
+    bcm2835_gpio_write(stm_int, step == 1);
+    bcm2835_gpio_write(rst, step > 0);
+    EXPECT_EQ(exchange(read), step == 2 ? cases[2].reply : Frame{}) << "step " << step;
   }
 }
 
-// What the shield reports and what the Pi reads back, in one line.
+// What the shield reports and what the Pi reads back (the last its own S1 output), in one line.
 std::string observed() {
   auto inputs = exchange(frame(command::read_inputs));
   auto line = exchange(frame(command::read_line));
   char buf[64];
   std::snprintf(buf, sizeof buf, "DI %02X %02X  line %u  read-backs ", inputs[4], inputs[5], line[4] << 8 | line[5]);
   std::string out = buf;
-  for (uint8_t gpio : {rel0_in, rel1_in, rel2_in, rel3_in, br_in}) out += std::to_string(bcm2835_gpio_lev(gpio));
+  for (uint8_t gpio : {rel0_in, rel1_in, rel2_in, rel3_in, br_in, sel1_out})
+    out += std::to_string(bcm2835_gpio_lev(gpio));
   return out;
 }
 
@@ -125,13 +122,12 @@ TEST(ShieldHooks, ChangeOnlyWhatTheyTargetUntilRemoved) {
     EXPECT_EQ(exchange(frame(command::read_id0)), Frame{});
     EXPECT_EQ(exchange(frame(command::read_id1)), changed);
     EXPECT_EQ(exchange(frame(command::read_id2)), frame(0x1B, 0, 0, 0, 0x33)) << "the fault, not the hook";
-    EXPECT_EQ(observed(), "DI 00 04  line 1850  read-backs 11010");
-    EXPECT_EQ(bcm2835_gpio_lev(sel1_out), HIGH) << "the Pi's view of its own output";
+    EXPECT_EQ(observed(), "DI 00 04  line 1850  read-backs 110101") << "S1 as the Pi sees its own output";
   }
   auto removed = sim::clock_now();
   EXPECT_EQ(seen, "24:24 25:25 26:27 226:226 228:228 ");
   EXPECT_EQ(exchange(frame(command::read_id0)), frame(command::read_id0, 0, 0, 0, 0x11)) << "the hook removed";
-  EXPECT_EQ(observed(), "DI 00 00  line 2600  read-backs 11110");
+  EXPECT_EQ(observed(), "DI 00 00  line 2600  read-backs 111101");
   std::string rel2;
   for (auto& e : sim::trace_lines())
     if (e.gpio == rel2_in && e.time >= installed)
