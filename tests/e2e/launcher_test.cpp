@@ -41,18 +41,6 @@ TEST(Launcher, StartsTheProgramOnTheScenarioGivenByOptionsNamedAfterEveryKey) {
   EXPECT_TRUE(has(launch(tmp, {"--dir", "D", "--fresh"}, "1\nexit\n").out, "Shield   : 26\n"));
 }
 
-TEST(Launcher, TheSameSessionGivesTheSameBytesAndTracesAlsoWithALinkFault) {
-  TempDir first, second;
-  const std::vector<std::string> args = {"--dir", "D", "--link-fault", "late", "--link-count", "2", "--trace", "T"};
-  auto a = launch(first, args, "1\n3\n42\n2\nn\n1\n3\n"), b = launch(second, args, "1\n3\n42\n2\nn\n1\n3\n");
-  EXPECT_EQ(a.status, 0);
-  EXPECT_EQ(a.out, b.out);
-  for (auto name : {"T/Velk_STM_Tool.vcd", "T/Velk_STM_Tool.log"}) {
-    EXPECT_GT(read_file(first.file(name)).size(), 1000u) << name;
-    EXPECT_EQ(read_file(first.file(name)), read_file(second.file(name))) << name;
-  }
-}
-
 // Each kind of refusal of the launcher (its options, the program, the shield's
 // state, the directories) and of the stand program itself (its scenario, its
 // settings, its trace) has its status and words, and nothing starts.
