@@ -77,26 +77,8 @@ void reload_locked() {
 
 // Read, change, write under the exclusive lock, so that what another program
 // changed in the file meanwhile is kept.
-void save_number_locked(uint8_t number) {
-  auto& s = shield();
-  s.state.number = number;
-  if (s.path.empty()) return;
-  StandFileLock lock(s.path, true);
-  Scenario latest;
-  latest.shield = s.state;
-  bool found = false;
-  std::string error;
-  if (scenario_load(s.path, latest, found, error)) {
-    latest.shield.number = number;
-    if (scenario_save(s.path, latest, error)) return;
-  }
-  std::fprintf(stderr, "simulated stand: the shield's new number %u is not saved: %s\n", unsigned{number},
-               error.c_str());
-}
-
-// Read, change, write under the exclusive lock, as for the number.
 template <typename Change>
-void save_change_locked(Change change) {
+void save_change_locked(const std::string& what, Change change) {
   auto& s = shield();
   change(s.state);
   if (s.path.empty()) return;
@@ -109,7 +91,7 @@ void save_change_locked(Change change) {
     change(latest.shield);
     if (scenario_save(s.path, latest, error)) return;
   }
-  std::fprintf(stderr, "simulated stand: the shield's new version is not saved: %s\n", error.c_str());
+  std::fprintf(stderr, "simulated stand: the shield's new %s is not saved: %s\n", what.c_str(), error.c_str());
 }
 
 // What the shield runs when it leaves reset: with the start-mode line high its
@@ -141,11 +123,13 @@ void start_program_locked(const StandLock& lock) {
 }  // namespace
 
 void shield_set_firmware_locked(const StandLock&, uint16_t version) {
-  save_change_locked([version](ShieldState& s) { s.firmware = version; });
+  save_change_locked("firmware version " + std::to_string(version),
+                     [version](ShieldState& s) { s.firmware = version; });
 }
 
 void shield_set_boot_version_locked(const StandLock&, uint32_t version) {
-  save_change_locked([version](ShieldState& s) { s.boot_version = version; });
+  save_change_locked("bootloader version " + std::to_string(version),
+                     [version](ShieldState& s) { s.boot_version = version; });
 }
 
 void shield_install(const ShieldState& state, const std::string& state_path) {
@@ -162,7 +146,9 @@ ShieldState shield_state() {
 
 ShieldState& shield_state_locked(const StandLock&) { return shield().state; }
 
-void shield_set_number_locked(const StandLock&, uint8_t number) { save_number_locked(number); }
+void shield_set_number_locked(const StandLock&, uint8_t number) {
+  save_change_locked("number " + std::to_string(number), [number](ShieldState& s) { s.number = number; });
+}
 
 void shield_line_changed_locked(const StandLock& lock, uint8_t gpio, uint8_t level) {
   auto& s = shield();
