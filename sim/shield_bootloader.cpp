@@ -31,20 +31,16 @@ FlashArea area_of(BootProgram role) {
 
 size_t area_size(FlashArea area) { return area == FlashArea::application ? kApplicationSize : kBootloaderSize; }
 
-void put_be32(Frame& f, uint32_t v) {
-  for (int i = 0; i < 4; ++i) f[2 + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
-}
-
 void accept(Request& r, bool accepted) { r.out[2] = accepted ? 1 : 0; }
 
 void detect(Request& r) { accept(r, true); }
 
 void boot_version(Request& r) {
-  put_be32(r.out, r.role == BootProgram::bootloader ? shield_state_locked(r.lock).boot_version : r.version);
+  shield_put_be32(r.out, r.role == BootProgram::bootloader ? shield_state_locked(r.lock).boot_version : r.version);
 }
 
 void firmware_version(Request& r) {
-  if (r.role == BootProgram::bootloader) put_be32(r.out, shield_state_locked(r.lock).firmware);
+  if (r.role == BootProgram::bootloader) shield_put_be32(r.out, shield_state_locked(r.lock).firmware);
 }
 
 void erase(Request& r) {
@@ -98,12 +94,6 @@ constexpr Command kCommands[] = {
     {boot_command::program_end, program_end},
 };
 
-void seal(Frame& f) {
-  uint16_t crc = shield_crc16(f.data(), 6);
-  f[6] = static_cast<uint8_t>(crc >> 8);
-  f[7] = static_cast<uint8_t>(crc);
-}
-
 }  // namespace
 
 void ShieldBootloader::hold_reset(const StandLock&) {
@@ -153,7 +143,7 @@ void ShieldBootloader::handle_request(const StandLock& lock, StandTime now) {
   reply_left_ = 0;
   uint8_t address = role_ == BootProgram::bootloader ? kBootloaderAddress : kTrojanAddress;
   const Frame& in = request_;
-  if (in[0] != address || shield_crc16(in.data(), 6) != (in[6] << 8 | in[7])) return;
+  if (in[0] != address || !shield_crc_ok(in)) return;
   auto& s = shield_state_locked(lock);
   BootFault fault = fault_hits(s, in[1]) ? s.boot_fault : BootFault::none;
   std::optional<Bytes> reply;
@@ -165,7 +155,7 @@ void ShieldBootloader::handle_request(const StandLock& lock, StandTime now) {
       for (auto& c : kCommands)
         if (c.code == in[1]) c.handle(r);
     busy = r.busy;
-    seal(out);
+    shield_seal(out);
     if (fault == BootFault::garbled) out[7] ^= 0x5A;
     reply.emplace(out.begin(), out.end());
   }

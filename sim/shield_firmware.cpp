@@ -20,10 +20,6 @@ struct Request {
   Frame& out;
 };
 
-void put_be32(Frame& f, uint32_t v) {
-  for (int i = 0; i < 4; ++i) f[2 + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
-}
-
 void read_parameters(Request r) {
   auto& s = shield_state_locked(r.lock);
   r.out[3] = static_cast<uint8_t>(s.firmware >> 8);
@@ -38,7 +34,7 @@ void write_number(Request r) {
 
 template <int Word>
 void read_id(Request r) {
-  put_be32(r.out, shield_state_locked(r.lock).id[Word]);
+  shield_put_be32(r.out, shield_state_locked(r.lock).id[Word]);
 }
 
 uint8_t asserted(const StandLock& lock, uint8_t gpio) { return shield_input_asserted_locked(lock, gpio) ? 1 : 0; }
@@ -84,18 +80,18 @@ constexpr Command kCommands[] = {
     {command::read_line, read_line},
 };
 
-void seal(Frame& f) {
+}  // namespace
+
+// The shield's own checksum, written apart from the stand program's, so that a
+// fault in either shows up as a link that does not work.
+void shield_seal(Frame& f) {
   uint16_t crc = shield_crc16(f.data(), 6);
   f[6] = static_cast<uint8_t>(crc >> 8);
   f[7] = static_cast<uint8_t>(crc);
 }
 
-bool crc_ok(const Frame& f) { return shield_crc16(f.data(), 6) == (f[6] << 8 | f[7]); }
+bool shield_crc_ok(const Frame& f) { return shield_crc16(f.data(), 6) == (f[6] << 8 | f[7]); }
 
-}  // namespace
-
-// The shield's own checksum, written apart from the stand program's, so that a
-// fault in either shows up as a link that does not work.
 uint16_t shield_crc16(const uint8_t* bytes, size_t len) {
   uint16_t crc = 0xFFFF;
   for (size_t i = 0; i < len; ++i) {
@@ -148,7 +144,7 @@ bool ShieldFirmware::fault_keeps_silent(const ShieldState& s, uint8_t code) {
 }
 
 void ShieldFirmware::handle_request(const StandLock& lock, const Frame& in, StandTime now) {
-  if (in[0] != kShieldAddress || !crc_ok(in)) return;
+  if (in[0] != kShieldAddress || !shield_crc_ok(in)) return;
   auto& s = shield_state_locked(lock);
   bool faulty = s.link_fault != LinkFault::none && (s.link_fault_code == 0 || s.link_fault_code == in[1]);
   std::optional<Bytes> reply;
@@ -161,13 +157,13 @@ void ShieldFirmware::handle_request(const StandLock& lock, const Frame& in, Stan
       out[1] = in[1];
       for (auto& c : kCommands)
         if (c.code == in[1]) c.handle({lock, in, out});
-      seal(out);
+      shield_seal(out);
       last_reply_ = out;
     }
     if (faulty) {
       if (s.link_fault == LinkFault::garbled) out[7] ^= 0x5A;
-      if (s.link_fault == LinkFault::wrong_code) out[1] = static_cast<uint8_t>(out[1] + 1), seal(out);
-      if (s.link_fault == LinkFault::wrong_address) out[0] = 0xA2, seal(out);
+      if (s.link_fault == LinkFault::wrong_code) out[1] = static_cast<uint8_t>(out[1] + 1), shield_seal(out);
+      if (s.link_fault == LinkFault::wrong_address) out[0] = 0xA2, shield_seal(out);
     }
     ++answered_;
     reply.emplace(out.begin(), out.end());

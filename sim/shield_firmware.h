@@ -67,5 +67,12 @@ ShieldState& shield_state_locked(const StandLock&);
 void shield_set_number_locked(const StandLock&, uint8_t number);
 
 uint16_t shield_crc16(const uint8_t* bytes, size_t len);
+// A frame's checksum over its first six bytes, in bytes 6 and 7 high byte first.
+void shield_seal(Frame& f);
+bool shield_crc_ok(const Frame& f);
+// A 32-bit value in a frame's four data bytes (2..5), high byte first.
+inline void shield_put_be32(Frame& f, uint32_t v) {
+  for (int i = 0; i < 4; ++i) f[2 + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
 
 }  // namespace sim
