@@ -29,9 +29,7 @@ std::string listing(const TempDir& dir) {
 }
 
 TEST(HardwareBuild, StopsAtOnceWithItsStatusWhereThePeripheralsCannotBeReached) {
-#if !defined(VELK_STM_TOOL_HW_PATH) || !defined(VELK_FLASHER_HW_PATH)
-  GTEST_SKIP() << "no hardware build in this configuration";
-#else
+  if (std::string(VELK_STM_TOOL_HW_PATH).empty()) GTEST_SKIP() << "no hardware build in this configuration";
   if (on_a_pi()) GTEST_SKIP() << "this machine has /dev/mem, /dev/gpiomem or is a Pi: the library would map it";
   struct Case {
     std::vector<std::string> argv;
@@ -56,7 +54,6 @@ TEST(HardwareBuild, StopsAtOnceWithItsStatusWhereThePeripheralsCannotBeReached) 
     EXPECT_NE(run.err.find("bcm2835_init: Unable to open /dev/"), std::string::npos) << run.err;
     EXPECT_EQ(listing(dir), before) << "the working directory was changed";
   }
-#endif
 }
 
 }  // namespace
