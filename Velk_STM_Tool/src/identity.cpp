@@ -3,8 +3,6 @@
 #include <bcm2835.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <optional>
 
 #include "console.h"
 #include "link_codes.h"
@@ -17,7 +15,6 @@ constexpr unsigned kShieldReadWaitMs = 1000;
 constexpr unsigned kIdReadWaitMs = 300;
 constexpr unsigned kShieldWriteWaitMs = 2000;
 constexpr unsigned kPollMs = 10;
-constexpr size_t kNumberEntrySize = 32;  // a longer word is no shield number
 
 void read_identifier() {
   SPI_command_IdRead_1();
@@ -30,16 +27,6 @@ void read_identifier() {
   // give the last one at most one more cycle, so the line shows this shield's id.
   for (unsigned waited = 0; !shieldSt.idAnswered[2] && waited < _SPI_REPLY_WAIT_MS; waited += kPollMs)
     bcm2835_delay(kPollMs);
-}
-
-// The operator's entry as a number, when the whole word is one: decimal
-// digits, perhaps after a sign; leading zeros are fine.
-std::optional<long> parse_number(const char* text) {
-  const char* digits = (*text == '+' || *text == '-') ? text + 1 : text;
-  if (*digits == '\0') return std::nullopt;
-  for (const char* c = digits; *c; ++c)
-    if (*c < '0' || *c > '9') return std::nullopt;
-  return std::strtol(text, nullptr, 10);  // beyond long it saturates: still out of range
 }
 
 }  // namespace
@@ -67,8 +54,7 @@ void menu_block_ChangeShield() {
     return;
   }
   std::printf("Новый номер shield:\n");
-  char read[kNumberEntrySize];
-  auto number = console_readWord(read, sizeof read) < sizeof read ? parse_number(read) : std::nullopt;
+  auto number = console_readNumber();
   if (!number) {
     std::printf("ERROR: Номер шилда должен быть числом.\n");
     return;
