@@ -41,18 +41,6 @@ TEST(Prompts, TakeOnlyTheirAnswersByTheFirstCharacterAndAskAgainOtherwise) {
                             times(4, kChoice) + "\n" + kChoice + "\n");
 }
 
-// The operator's abort ends the program at once, printing nothing more.
-TEST(Prompts, ThreeToTheChoiceEndsTheProgram) {
-  EXPECT_EXIT(
-      {
-        feed_stdin("3\n");
-        stdout_to_stderr();
-        warning_continue_break_repeat(kFailure);
-        std::exit(99);
-      },
-      testing::ExitedWithCode(0), "3 - Прервать\n\n$");
-}
-
 // A word is kept up to the room given and counted whole; the rest of it is
 // skipped, never taken as the next answer. Blank space before a word is skipped.
 TEST(ConsoleAnswers, AWordIsOneAnswerCutToTheRoomGivenAndCountedWhole) {
