@@ -120,9 +120,9 @@ INSTANTIATE_TEST_SUITE_P(
             "| 2 | test=160 send"},
         Row{"relay.together=1,2 relay.line=stuck-on", "2 2 1 2",
             "выхода REL2., выхода REL1., реле на Line., реле на Line., " + kReadings + "| 3 | test=704 send"},
-        Row{"adc.br=101 adc.imit=-101 adc.od=101 edition=kordent", "2 2 2",
-            "BR: 2701, АЦП., IMIT: 1999, АЦП или транзистора IMIT., OD: 2451, АЦП или транзистора OD., | 3 | test=7168 "
-            "send"},
+        Row{"adc.br=101 adc.imit=-101 adc.od=101 edition=kordent firmware=324", "2 2 2",
+            "BR: 2701, АЦП., IMIT: 1999, АЦП или транзистора IMIT., OD: 2451, АЦП или транзистора OD., | 3| С текущей "
+            "версией прошивки отправка данных на сервер не возможна |"},
         Row{"adc.br=-101 adc.imit=101 adc.od=-101", "2 2 2",
             "BR: 2499, АЦП., IMIT: 1951, АЦП или транзистора IMIT., OD: 2399, АЦП или транзистора OD., | 3 | test=7168 "
             "send"},
@@ -136,12 +136,10 @@ INSTANTIATE_TEST_SUITE_P(
             "| 1 | test=4096 send"},
         Row{"lose.code=0xe2 lose.at=1 lose.count=6", "2 2 2",
             "входа Ek., входа S0., входа S1., " + kReadings + "| 4 | test=15 send"},
-        Row{"lose.code=0xe2 lose.at=3 lose.count=1", "", kReadings + "| 0 | test=0 send"},
         Row{"lose.code=0xe4 lose.at=1 lose.count=5", "2", "BR: 2600, АЦП., IMIT: 1850, OD: 2500, | 2 | test=1025 send"},
         Row{"id=ffffffff,80000000,7fffffff", "",
             kReadings + "| 0 | uid0=-1 uid1=-2147483648 uid2=2147483647 uid3=-1 test=0 send"},
-        Row{"firmware=324", "", kReadings + "| 0| С текущей версией прошивки отправка данных на сервер не возможна |"},
-        Row{"link.fault=silent link.code=0x19", "",
+        Row{"link.fault=silent link.code=0x19 lose.code=0xe2 lose.at=3 lose.count=1", "",
             kReadings + "| 1| Ошибка: идентификатор шилда прочитан не полностью, отправка данных на сервер не возможна "
                         "|"},
         Row{"upload.fault=dies upload.count=2", "", kReadings + "| 0| " + kNoUpload + " uid0=1 uid1=2"}));
