@@ -19,7 +19,8 @@ using sim::Scenario;
 // speeds in the watchable range. A refusal names the key.
 TEST(ScenarioValues, FollowOneRuleWhereverTheyAreGiven) {
   // Key, value, as the file writes it back (nullptr: refused).
-  const std::tuple<const char*, const char*, const char*> cases[] = {// clang-format off
+  // clang-format off
+  const std::tuple<const char*, const char*, const char*> cases[] = {
       {"number", "011", "11"}, {"number", "256", nullptr}, {"number", "0x1f", nullptr}, {"number", "+31", nullptr},
       {"number", "", nullptr}, {"link.code", "0x1A", "0x1a"}, {"link.code", "24", "0x18"},
       {"link.code", "0x100", nullptr}, {"id", "1,0xABC,7", "00000001,00000abc,00000007"}, {"id", "1,2,3,4", nullptr},
