@@ -100,7 +100,7 @@ const std::string kNoUpload = "Error: Отсутствую файлы для о�
 // with the IMIT and OD sources off again; a reply that does not come within
 // the wait fails its comparisons, whatever the record holds, one resent in time
 // does not; the upload's signed words, its firmware threshold, an identifier
-// not read whole, an uploader dying.
+// not read whole, an uploader dying. Faults of different steps share a pass.
 INSTANTIATE_TEST_SUITE_P(
     Shields, CheckFaults,
     testing::Values(
