@@ -36,7 +36,7 @@ std::string hex(std::initializer_list<uint8_t> bytes) {
 // bus: one chip-select window each, "!" for a longer one); every attempt dumps
 // both frames. The bootloader does not answer the trojan's address, nor an
 // erase (1.6 s for the application area) asked for too early.
-TEST(FlasherExchange, SendsEachByteAloneAndDumpsEveryAttempt) {
+TEST(FlasherExchange, SendsEachByteAloneDumpsEveryAttemptAndRetriesAFailedOneUpToTenTimes) {
   start_bootloader();
   const std::string idle = "0 0 0 0 0 0 0 0 \nERROR: Ошибка CRC или ответа посылки\n";
   // Command, address, wait before the reply; then the result and the dump.
@@ -50,29 +50,26 @@ TEST(FlasherExchange, SendsEachByteAloneAndDumpsEveryAttempt) {
   for (auto& [command, address, wait_read, expected, dump] : cases) {
     auto since = sim::clock_now();
     StdoutCapture out;
-    EXPECT_EQ(SPI_send(command, address, wait_read, 5, command == SPIc_Erase), expected);
-    EXPECT_EQ(out.text(), "\nПосылка:\n" + dump);
-    std::string sent, request;  // on the bus: the request, then its reply clocked out with zeros
+    std::string got = std::to_string(SPI_send(command, address, wait_read, 5, command == SPIc_Erase));
+    got += out.text();
+    std::string request;  // on the bus: the request, then its reply clocked out with zeros
     for (uint8_t b : Array_tx) request += hex({b}) + " ";
     for (auto& w : sim::trace_windows())
-      if (w.time >= since) sent += w.mosi.size() == 1 ? hex({w.mosi[0]}) + " " : "! ";
-    EXPECT_EQ(sent, times(expected == 1 ? 1 : 10, request + "00 00 00 00 00 00 00 00 "));
+      if (w.time >= since) got += w.mosi.size() == 1 ? hex({w.mosi[0]}) + " " : "! ";
+    EXPECT_EQ(got, std::to_string(expected) + "\nПосылка:\n" + dump +
+                       times(expected == 1 ? 1 : 10, request + "00 00 00 00 00 00 00 00 "));
   }
-}
-
-// Replies garbled at the first attempts, or refusing (byte 2 not 1), for
-// ControlRead 0, 1 and 2: the result bits and the failed attempts counted.
-TEST(FlasherExchange, RetriesAFailedAttemptUpToTenTimesAndSaysWhetherAnyFailed) {
-  start_bootloader();
+  // Replies garbled at the first attempts, or refusing (byte 2 not 1), for
+  // ControlRead 0, 1 and 2: the result bits and the failed attempts counted.
   int garble = 0, refuse = 0;
   sim::RequestHookScope hook([&](std::span<const uint8_t>, std::optional<sim::Bytes>& reply) {
     if (refuse) (*reply)[2] = 0, ModRTU_CRC_Wrap(reply->data(), 8);
     if (garble > 0) --garble, (*reply)[6] ^= 1;
   });
-  const std::tuple<int, bool, uint8_t> cases[] = {{0, false, 1},  {1, false, 1}, {2, false, 0}, {9, false, 0},
-                                                  {10, false, 0}, {0, true, 0},  {0, true, 1},  {0, false, 2}};
+  const std::tuple<int, bool, uint8_t> attempts[] = {{0, false, 1},  {1, false, 1}, {2, false, 0}, {9, false, 0},
+                                                     {10, false, 0}, {0, true, 0},  {0, true, 1},  {0, false, 2}};
   std::string results;
-  for (auto [garbled, refused, control] : cases) {
+  for (auto [garbled, refused, control] : attempts) {
     garble = garbled, refuse = refused;
     auto errors = SPI_error;
     StdoutCapture quiet;

@@ -31,18 +31,12 @@ std::string run_block(void (*block)(), const std::string& answer) {
          (shield_idComplete() ? " id complete" : "");
 }
 
-void* link_fails_2500ms_later(void*) {
-  bcm2835_delay(2500);
-  menuSt.functionRead = _FUNCTIONREAD_LINKFAILED;
-  return nullptr;
-}
-
+// The scenario ("key=value ..."), the block run, what it showed and left.
 struct Run {
-  const char* scenario;  // "key=value key=value"
+  const char* scenario;
   void (*block)();
   std::string shown;
 };
-
 void PrintTo(const Run& run, std::ostream* os) { *os << run.scenario; }
 
 class IdentityBlock : public testing::TestWithParam<Run> {};
@@ -100,7 +94,10 @@ TEST(ChangeShield, SendsOnlyAWholeWordThatIsTheNumberOfAnExistingShield) {
         << typed;
   // A link failure marked after the acknowledgement came is kept for the next pass to see.
   pthread_t marker;
-  pthread_create(&marker, nullptr, link_fails_2500ms_later, nullptr);
+  pthread_create(
+      &marker, nullptr,
+      [](void*) -> void* { return bcm2835_delay(2500), menuSt.functionRead = _FUNCTIONREAD_LINKFAILED, nullptr; },
+      nullptr);
   EXPECT_EQ(shown("43"), "ERROR: Проблема записи шилда.\n| sent 02 14 | 3000 ms | code 255 number 43");
 }
 

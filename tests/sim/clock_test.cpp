@@ -78,10 +78,7 @@ class ClockTurns : public ::testing::Test {
 using ClockTurnsDeathTest = ClockTurns;
 
 TEST_F(ClockTurns, ThreadsInterleaveByStandTimeTheSameWayOnEveryRun) {
-  const struct {
-    std::vector<int> a, b;
-    const char* expected;
-  } scenarios[] = {
+  const std::tuple<std::vector<int>, std::vector<int>, const char*> scenarios[] = {
       // A every 300 ms, B every 200 ms; at 0 and 600 ms both are due and A goes first.
       {{300, 300, 300}, {200, 200, 200, 200}, "A0 B0 B200 A300 B400 A600 B600 B800 A900 "},
       // B asks for 200 ms before A does, yet A, created first, gets the tie.
@@ -94,8 +91,8 @@ TEST_F(ClockTurns, ThreadsInterleaveByStandTimeTheSameWayOnEveryRun) {
       // A waiting for the operator keeps the turn however long, and nothing is reported.
       {{kAsksTheOperator}, {100}, "A0 A0 B0 B100 "},
   };
-  for (auto& s : scenarios)
-    for (int run = 0; run < 3; ++run) EXPECT_EQ(run_scenario(s.a, s.b), s.expected) << "run " << run;
+  for (auto& [a, b, expected] : scenarios)
+    for (int run = 0; run < 3; ++run) EXPECT_EQ(run_scenario(a, b), expected) << "run " << run;
 }
 
 // Bounds only on a free-running clock: between a step and its check it may run

@@ -61,9 +61,7 @@ TEST(ShieldFirmware, AnswersEachCommandOfItsTableOnlyToAWellFormedRequestOfARunn
     bcm2835_gpio_write(gpio, gpio == sel1_out || gpio == ln_br || gpio == ln_od);
   auto bad_checksum = frame(command::read_id0);
   bad_checksum[7] ^= 1;
-  const struct {
-    Frame request, reply;
-  } cases[] = {
+  const std::pair<Frame, Frame> cases[] = {
       {bad_checksum, answer},  // ignored: the last reply stays
       {frame(command::write_number, 42, 1, 2, 3), frame(command::write_number, 42, 1, 2, 3)},
       {read, frame(command::read_parameters, 0, 0x01, 0x42, 42)},
@@ -75,7 +73,7 @@ TEST(ShieldFirmware, AnswersEachCommandOfItsTableOnlyToAWellFormedRequestOfARunn
       {frame(command::read_line), frame(command::read_line, 0, 0, 0x09, 0x2E)},      // OD on a kordent: 2350
       {frame(0x33, 1, 2, 3, 4), frame(0x33)},
   };
-  for (auto& c : cases) EXPECT_EQ(exchange(c.request), c.reply) << "code " << int{c.request[1]};
+  for (auto& [request, reply] : cases) EXPECT_EQ(exchange(request), reply) << "code " << int{request[1]};
   EXPECT_EQ(sim::shield_state().number, 42);
   bcm2835_gpio_write(ln_imit, HIGH);
   EXPECT_EQ(exchange(frame(command::read_line)), frame(command::read_line, 0, 0, 0x08, 0x34)) << "IMIT over OD: 2100";
@@ -83,7 +81,7 @@ TEST(ShieldFirmware, AnswersEachCommandOfItsTableOnlyToAWellFormedRequestOfARunn
     bcm2835_gpio_write(rst, LOW);
     bcm2835_gpio_write(stm_int, step == 1);
     bcm2835_gpio_write(rst, step > 0);
-    EXPECT_EQ(exchange(read), step == 2 ? cases[2].reply : Frame{}) << "step " << step;
+    EXPECT_EQ(exchange(read), step == 2 ? cases[2].second : Frame{}) << "step " << step;
   }
 }
 

@@ -20,10 +20,7 @@ std::string call(long nr, const void* first_argument) {
 
 TEST(ThreadProbe, OnlyAFutexWaitOnAnotherWordThanTheStandsIsALockAndNothingIsGuessed) {
   int stand_word = 0, program_word = 0;
-  const struct {
-    std::string line;
-    sim::Blocked expected;
-  } cases[] = {
+  const std::pair<std::string, sim::Blocked> cases[] = {
       {call(SYS_futex, &program_word), sim::Blocked::lock},
       {call(SYS_futex, &stand_word), sim::Blocked::other},
       {call(SYS_read, &program_word), sim::Blocked::other},
@@ -31,7 +28,7 @@ TEST(ThreadProbe, OnlyAFutexWaitOnAnotherWordThanTheStandsIsALockAndNothingIsGue
       {"", sim::Blocked::unknown},
       {std::to_string(SYS_futex), sim::Blocked::unknown},
   };
-  for (auto& c : cases) EXPECT_EQ(sim::blocked_in_syscall_line(c.line, &stand_word), c.expected) << c.line;
+  for (auto& [line, expected] : cases) EXPECT_EQ(sim::blocked_in_syscall_line(line, &stand_word), expected) << line;
   EXPECT_EQ(sim::thread_blocked_in(gettid(), nullptr), sim::Blocked::other);  // it is reading its own record
   EXPECT_EQ(sim::thread_blocked_in(0, nullptr), sim::Blocked::unknown);
 }

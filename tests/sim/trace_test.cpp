@@ -138,35 +138,32 @@ TEST(SpiTraceDeathTest, EachTransferIsOneWindowOfItsBytesAndBitTimeInTimeOrderAl
               std::set<uint64_t>{1000, 1250, 3552}));  // 1250: 8 bits squeezed into 10 us
 }
 
-// A program on the stand, unlike a test, does not ask to keep the trace.
+// A program on the stand, unlike a test, does not ask to keep the trace
+// (a transfer keeps three events: CE0 active, the window, CE0 inactive).
 TEST(Trace, NothingIsKeptInMemoryUnlessAsked) {
-  ASSERT_EQ(bcm2835_init(), 1);
-  ASSERT_EQ(bcm2835_spi_begin(), 1);
+  ASSERT_TRUE(bcm2835_init() && bcm2835_spi_begin());
   uint8_t frame[8] = {};
-  auto kept = [&] {
-    return bcm2835_spi_transfer_write(frame, 8), sim::trace_lines().size() + sim::trace_windows().size();
-  };
-  EXPECT_EQ(kept(), 0u);
+  auto kept = [] { return std::to_string(sim::trace_lines().size() + sim::trace_windows().size()) + " "; };
+  std::string seen = (bcm2835_spi_transfer_write(frame, 8), kept());
   sim::trace_keep_in_memory(true);
-  EXPECT_EQ(kept(), 3u) << "CE0 active, the window, CE0 inactive";
+  seen += (bcm2835_spi_transfer_write(frame, 8), kept());
   sim::trace_keep_in_memory(false);
-  EXPECT_EQ(sim::trace_lines().size() + sim::trace_windows().size(), 0u);
+  EXPECT_EQ(seen + kept(), "0 3 0 ");
 }
 
+// A half-taken name (run.vcd, run.2.log) is left as it was.
 TEST(Trace, OpenTakesTheNextFreeNamesAndSaysWhyItCannot) {
   TempDir dir;
-  std::string error;
-  EXPECT_FALSE(sim::trace_open(dir.file("missing"), "run", error));
-  EXPECT_EQ(error, dir.file("missing") + "/run.vcd: No such file or directory");
-  EXPECT_FALSE(sim::trace_open(dir.path(), "../run", error));
-  EXPECT_EQ(error, "cannot name a trace after \"../run\"");
   std::ofstream(dir.file("run.vcd")) << "";
   std::ofstream(dir.file("run.2.log")) << "";
-  ASSERT_TRUE(sim::trace_open(dir.path(), "run", error)) << error;
-  EXPECT_EQ(sim::trace_vcd_path() + sim::trace_log_path(), dir.file("run.3.vcd") + dir.file("run.3.log"));
-  EXPECT_FALSE(std::ifstream(dir.file("run.2.vcd"))) << "a half-taken name is left as it was";
-  EXPECT_FALSE(sim::trace_open(dir.path(), "other", error));
-  EXPECT_EQ(error, "the trace is already written to " + dir.file("run.3.log"));
+  std::string error, said;
+  for (auto [where, name] :
+       {std::pair{dir.file("missing"), "run"}, {dir.path(), "../run"}, {dir.path(), "run"}, {dir.path(), "other"}})
+    said += (sim::trace_open(where, name, error) ? sim::trace_vcd_path() + " " + sim::trace_log_path() : error) + "\n";
+  EXPECT_EQ(said, dir.file("missing/run.vcd: No such file or directory\ncannot name a trace after \"../run\"\n") +
+                      dir.file("run.3.vcd ") + dir.file("run.3.log\nthe trace is already written to ") +
+                      dir.file("run.3.log\n"));
+  EXPECT_FALSE(std::ifstream(dir.file("run.2.vcd")));
 }
 
 }  // namespace

@@ -67,13 +67,9 @@ TEST(ReplyParser, FillsTheRecordsAReplyCarriesIgnoresStrangeRepliesAndAsksAgainO
   SPI_command_ShieldRead();  // the request that went out last: what a resend repeats
   take_requests();
   const std::string again = "A1 02 EF 00 00 00 7E 54 /1\n";  // the last request, queued once more
-  struct Step {
-    Head reply;
-    bool good;
-    std::string after;
-  };
   const Head shield = {A, _FUNC_SHIELDREAD, 0x77, 0x01, 0x42, 0x1B};
-  const Step steps[] = {
+  const std::tuple<Head, bool, std::string> steps[] = {
+      // the reply, its checksum good, what followed
       // clang-format off
       {shield, true, "code=2 fw=322 no=27"}, {{A, _FUNC_SHIELDWRITE, 0x2A, 0, 0, 0}, true, "code=20"},
       {{A, _FUNC_IDREAD_1, 0x01, 0x00, 0x00, 0x02}, true, "code=24 id0=1000002 answered=100"},
@@ -91,14 +87,15 @@ TEST(ReplyParser, FillsTheRecordsAReplyCarriesIgnoresStrangeRepliesAndAsksAgainO
       // clang-format on
   };
   RecordWatch records;
-  for (const Step& s : steps) {
-    std::copy(s.reply.begin(), s.reply.end(), bufferSPI_MISO.write);
+  int step = 0;
+  for (auto& [reply, good, after] : steps) {
+    std::copy(reply.begin(), reply.end(), bufferSPI_MISO.write);
     ModRTU_CRC_Wrap(bufferSPI_MISO.write, _FRAME_BYTES);
-    bufferSPI_MISO.write[_FRAME_BYTES - 1] ^= s.good ? 0 : 1;
+    bufferSPI_MISO.write[_FRAME_BYTES - 1] ^= good ? 0 : 1;
     bufferSPI_MISO.write[_FRAME_SENDTYPE] = 0;
     buffer_write(&bufferSPI_MISO);
     SPI_parser();
-    EXPECT_EQ(records.changes() + take_requests(), s.after) << "step " << &s - steps;
+    EXPECT_EQ(records.changes() + take_requests(), after) << "step " << step++;
   }
 }
 
