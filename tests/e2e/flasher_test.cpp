@@ -134,12 +134,10 @@ TEST(FlasherE2e, ResetsTheShieldAndWaitsForItsRepliesInStandTime) {
 std::string without_dumps(const std::string& out) {
   std::istringstream in(out);
   std::string kept;
-  bool first = true;
-  for (std::string line; std::getline(in, line); first = false)
-    if (first || (line != "Посылка:" && line != "Считывание файла" &&
-                  line.find_first_not_of("0123456789abcdef ") != std::string::npos))
-      kept += (first ? "" : "\n") + line;
-  return kept + "\n";
+  for (std::string line; std::getline(in, line);)
+    if (line != "Посылка:" && line != "Считывание файла" && line.find_first_not_of("0123456789abcdef ") != line.npos)
+      kept += line + "\n";
+  return kept;
 }
 
 TEST(FlasherE2e, UpdatesAFreshStandsShieldAndRepairsItAfterARunKilledMidImage) {
@@ -151,7 +149,7 @@ TEST(FlasherE2e, UpdatesAFreshStandsShieldAndRepairsItAfterARunKilledMidImage) {
   auto first_run = launch({"--program", VELK_FLASHER_PATH, "--", kImage});
   EXPECT_EQ(first_run.status, 5);
   EXPECT_EQ(without_dumps(first_run.out),
-            "\n Step 1  Detected Bootloader \nBootloaderVersion: 5\n Step 2  Erase firmware \n"
+            " Step 1  Detected Bootloader \nBootloaderVersion: 5\n Step 2  Erase firmware \n"
             " Step 3 Programming trojan \n Step 4 Transmit trojan\nКонец файла\n Step 5 Reset \nУспешно!\n"
             " Step 6  Detected trojan \n Step 7  Erase bootloader \n Step 8 Programming bootloader \n"
             " Step 9 Transmit bootloader\nКонец файла\n Step 10 Reset \nУспешно!\n Step 11  Detected Bootloader \n"

@@ -43,8 +43,5 @@ ProgramRun run_stand(const TempDir& dir, const std::string& input, std::vector<s
 // Puts the uploader's stand-in at ./Sendrik/Sendrik in `dir`, as the launcher does.
 void install_uploader(const TempDir& dir);
 
-// What the uploader's stand-in in `dir` was sent ("" when nothing).
-inline std::string uploaded(const TempDir& dir) { return read_file(dir.file("Sendrik/sent.txt")); }
-
 // The text trace of the first run_stand in `dir` ("" when none was written).
 inline std::string stand_trace(const TempDir& dir) { return read_file(dir.file("Velk_STM_Tool.log")); }
