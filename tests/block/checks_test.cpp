@@ -161,7 +161,7 @@ std::string line_changes(sim::StandTime since) {
 // requests, and the reset pulse that ends the pass.
 TEST(CheckBlocks, DriveTheirLinesInOrderWaitTheirTimesAndLeaveTheLinesAtFixedLevels) {
   TempDir dir;
-  start_stand(TestStand().number(27).edition(sim::Edition::kordent), dir);
+  start_stand(TestStand().set("number", "27").set("edition", "kordent"), dir);
   auto start = sim::clock_now();
   feed_stdin("y\n");
   StdoutCapture quiet;

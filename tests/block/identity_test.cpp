@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Entries one after the other on one shield; the refused ones first, while it
 // still has its number 26.
 TEST(ChangeShield, SendsOnlyAWholeWordThatIsTheNumberOfAnExistingShield) {
-  TestStand().firmware(322).start_program();
+  TestStand().set("firmware", "322").start_program();
   auto shown = [](const std::string& typed) {
     std::string out = run_block(menu_block_ChangeShield, typed);
     return out.substr(out.find(":\n") + 2);

@@ -52,7 +52,8 @@ void start_shield(TestStand stand) {
 // The reply is ready 120 ms after a well-formed request, and only from the
 // firmware: not in reset, not after a start with the start-mode line high.
 TEST(ShieldFirmware, AnswersEachCommandOfItsTableOnlyToAWellFormedRequestOfARunningFirmware) {
-  start_shield(TestStand().edition(sim::Edition::kordent).number(27).firmware(0x0142).id(0x11, 0x2233, 0x44556677));
+  start_shield(
+      TestStand().set("edition", "kordent").set("number", "27").set("firmware", "322").set("id", "11,2233,44556677"));
   const auto read = frame(command::read_parameters, 0xEF), answer = frame(command::read_parameters, 0, 1, 0x42, 27);
   bcm2835_spi_transfer_write(read.data(), 8);
   EXPECT_EQ(read_after(119), Frame{});
@@ -100,7 +101,7 @@ std::string observed() {
 // A request hook sees the reply after the declarative fault; a level hook
 // changes what the shield sees or the Pi reads back, and the trace shows it.
 TEST(ShieldHooks, ChangeOnlyWhatTheyTargetUntilRemoved) {
-  start_shield(TestStand().id(0x11, 0x22, 0x33).link_fault(sim::LinkFault::wrong_code, 0, command::read_id2));
+  start_shield(TestStand().set("id", "11,22,33").set("link.fault", "wrong-code").set("link.code", "0x1A"));
   for (uint8_t gpio : {ek_out, sel0_out, sel1_out, door_out, stm_int, ln_br}) bcm2835_gpio_write(gpio, HIGH);
   auto changed = frame(command::read_id1, 0, 0, 0, 0x22);
   changed[5] = 0x99;  // the checksum left as it was

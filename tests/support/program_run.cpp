@@ -37,6 +37,15 @@ std::string read_file(const std::string& path) {
   return s.str();
 }
 
+std::string trace_lines(const std::string& log, const std::string& names) {
+  std::istringstream in(log);
+  std::string out;
+  for (std::string time, ms, name, rest; in >> time >> ms >> name && std::getline(in, rest);)
+    if (names.find(" " + name + " ") != names.npos)
+      out += time + " " + name + (name == "--" ? "" : " " + rest.substr(rest.size() - 1)) + "\n";
+  return out;
+}
+
 void install_uploader(const TempDir& dir) {
   namespace fs = std::filesystem;
   fs::create_directories(dir.file("Sendrik"));

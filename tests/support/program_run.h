@@ -43,8 +43,9 @@ ProgramRun run_stand(const TempDir& dir, const std::string& input, std::vector<s
 // Puts the uploader's stand-in at ./Sendrik/Sendrik in `dir`, as the launcher does.
 void install_uploader(const TempDir& dir);
 
-// What the uploader's stand-in in `dir` was sent ("" when nothing).
-inline std::string uploaded(const TempDir& dir) { return read_file(dir.file("Sendrik/sent.txt")); }
+// The changes of the trace's lines named in `names` (" RST REL2_OUT "), one
+// "TIME NAME LEVEL" a line; its remarks too ("TIME --") when `names` has "--".
+std::string trace_lines(const std::string& log, const std::string& names);
 
 // The text trace of the first run_stand in `dir` ("" when none was written).
 inline std::string stand_trace(const TempDir& dir) { return read_file(dir.file("Velk_STM_Tool.log")); }

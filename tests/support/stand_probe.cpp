@@ -40,15 +40,12 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string step = argv[i];
     std::string arg = i + 1 < argc ? argv[i + 1] : "";
+    auto n = static_cast<uint8_t>(std::atoi(arg.c_str()));
     if (step == "reset") GPIO_hardReset();
-    if (step == "number") exchange(0x14, static_cast<uint8_t>(std::atoi(arg.c_str())));
+    if (step == "number") exchange(0x14, n);
     if (step == "read") std::printf("number %u\n", exchange(0x02, 0xEF));
     if (step == "wait") bcm2835_delay(static_cast<unsigned>(std::atoi(arg.c_str())));
-    if (step == "high") {
-      auto gpio = static_cast<uint8_t>(std::atoi(arg.c_str()));
-      bcm2835_gpio_fsel(gpio, BCM2835_GPIO_FSEL_OUTP);
-      bcm2835_gpio_write(gpio, HIGH);
-    }
+    if (step == "high") bcm2835_gpio_fsel(n, BCM2835_GPIO_FSEL_OUTP), bcm2835_gpio_write(n, HIGH);
     if (step == "run") std::fflush(stdout), pclose(popen(arg.c_str(), "w"));
     if (step != "reset" && step != "read") ++i;
     std::printf("%s at %.1f ms\n", step.c_str(), static_cast<double>(sim::clock_now()) / 1000.0);

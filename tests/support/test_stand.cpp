@@ -10,28 +10,18 @@
 #include "console_capture.h"
 #include "startup.h"
 
+// Speed the tests of the link run at: 0 (deterministic) unless VELK_TEST_SPEED is set.
+static double test_speed() {
+  const char* s = std::getenv("VELK_TEST_SPEED");
+  return s ? std::atof(s) : 0.0;
+}
+
 TestStand::TestStand() { config.keep_trace = true; }
 
 TestStand& TestStand::set(std::string_view key, std::string_view value) {
   std::string error;
   EXPECT_TRUE(sim::scenario_set(config.scenario, key, value, error)) << error;
   return *this;
-}
-
-TestStand& TestStand::number(uint8_t n) { return set("number", std::to_string(n)); }
-TestStand& TestStand::edition(sim::Edition e) { return set("edition", sim::edition_name(e)); }
-TestStand& TestStand::firmware(uint16_t v) { return set("firmware", std::to_string(v)); }
-
-TestStand& TestStand::id(uint32_t w0, uint32_t w1, uint32_t w2) {
-  char words[32];
-  std::snprintf(words, sizeof words, "%x,%x,%x", w0, w1, w2);
-  return set("id", words);
-}
-
-TestStand& TestStand::link_fault(sim::LinkFault fault, uint32_t count, uint8_t code) {
-  return set("link.fault", sim::link_fault_name(fault))
-      .set("link.count", std::to_string(count))
-      .set("link.code", std::to_string(code));
 }
 
 TestStand& TestStand::free_running(double speed) {
@@ -56,11 +46,6 @@ void TestStand::start_program() {
   char name[] = "Velk_STM_Tool";
   char* argv[] = {name, nullptr};
   stand_startup(1, argv);
-}
-
-double test_speed() {
-  const char* s = std::getenv("VELK_TEST_SPEED");
-  return s ? std::atof(s) : 0.0;
 }
 
 double stand_ms() { return static_cast<double>(sim::clock_now()) / 1000.0; }

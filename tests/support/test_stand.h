@@ -17,12 +17,6 @@ class TestStand {
   // A key or value the stand would refuse fails the test.
   TestStand& set(std::string_view key, std::string_view value);
 
-  // Shorthands for the keys most tests use.
-  TestStand& number(uint8_t n);
-  TestStand& edition(sim::Edition e);
-  TestStand& firmware(uint16_t version);
-  TestStand& id(uint32_t w0, uint32_t w1, uint32_t w2);
-  TestStand& link_fault(sim::LinkFault fault, uint32_t count = 0, uint8_t code = 0);
   // Free-running clock: the speed from VELK_TEST_SPEED when set (the
   // ThreadSanitizer run sets it), else the given one.
   TestStand& free_running(double speed);
@@ -37,9 +31,6 @@ class TestStand {
 
   sim::StandConfig config;
 };
-
-// Speed the tests of the link run at: 0 (deterministic) unless VELK_TEST_SPEED is set.
-double test_speed();
 
 // Stand time in milliseconds.
 double stand_ms();
