@@ -43,6 +43,7 @@ class IdentityBlock : public testing::TestWithParam<Run> {};
 
 // The records hold what the shield tested before left in them.
 TEST_P(IdentityBlock, ShowsWhatThisShieldAnsweredAndSendsOnlyWhatItMay) {
+  SKIP_IF_CLOCK_RUNS_FREE();
   TestStand stand;
   std::istringstream settings(GetParam().scenario);
   for (std::string kv; settings >> kv;) stand.set(kv.substr(0, kv.find('=')), kv.substr(kv.find('=') + 1));
@@ -79,6 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Entries one after the other on one shield; the refused ones first, while it
 // still has its number 26.
 TEST(ChangeShield, SendsOnlyAWholeWordThatIsTheNumberOfAnExistingShield) {
+  SKIP_IF_CLOCK_RUNS_FREE();
   TestStand().set("firmware", "322").start_program();
   auto shown = [](const std::string& typed) {
     std::string out = run_block(menu_block_ChangeShield, typed);
@@ -99,6 +101,7 @@ TEST(ChangeShield, SendsOnlyAWholeWordThatIsTheNumberOfAnExistingShield) {
       [](void*) -> void* { return bcm2835_delay(2500), menuSt.functionRead = _FUNCTIONREAD_LINKFAILED, nullptr; },
       nullptr);
   EXPECT_EQ(shown("43"), "ERROR: Проблема записи шилда.\n| sent 02 14 | 3000 ms | code 255 number 43");
+  pthread_join(marker, nullptr);
 }
 
 }  // namespace

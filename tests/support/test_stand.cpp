@@ -49,3 +49,5 @@ void TestStand::start_program() {
 }
 
 double stand_ms() { return static_cast<double>(sim::clock_now()) / 1000.0; }
+
+bool clock_runs_free() { return test_speed() > 0; }
