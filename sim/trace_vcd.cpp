@@ -47,9 +47,9 @@ std::string VcdWriter::window(const SpiWindow& w, const std::vector<LineEvent>& 
   std::vector<Change> changes;
   for (auto& e : held) changes.push_back({e.time * 1000, e.gpio, e.level});
   uint64_t start = w.time * 1000, length = (std::max(w.end, w.time) - w.time) * 1000;
-  uint64_t bits = 8 * std::max(w.mosi.size(), w.miso.size());
+  size_t bits = 8 * std::max(w.mosi.size(), w.miso.size());
   uint64_t bit_ns = bits ? std::min<uint64_t>(w.bit_ns, length / bits) : 0;
-  for (uint64_t b = 0; b < bits; ++b) {
+  for (size_t b = 0; b < bits; ++b) {
     uint64_t t = start + b * bit_ns;
     changes.push_back({t, line::sclk, 0});
     changes.push_back({t, line::mosi, bit_of(w.mosi, b)});
