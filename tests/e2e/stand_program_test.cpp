@@ -11,6 +11,7 @@
 
 #include "console_capture.h"
 #include "program_run.h"
+#include "test_stand.h"
 
 namespace {
 
@@ -76,6 +77,7 @@ TEST(StandProgramE2e, RunsTheMenuUntilExitAndStopsWithTheStatusOfWhatEndedIt) {
 // on, then the shield stays in reset 600 ms, settles 200 ms, and the next pass
 // starts 100 ms later. A shield that cannot be tested ends the run.
 TEST(StandProgramE2e, PassesCheckReportAndUploadSeparatedByAResetPulseUntilTheOperatorOrTheShieldEndsThem) {
+  SKIP_IF_CLOCK_RUNS_FREE();
   const std::string checks =
       "Идет проверка Ek, S0, S1. Ожидайте...\nИдет проверка OpenDetector. Ожидайте...\nИдет проверка REL. "
       "Ожидайте...\n";
@@ -142,6 +144,7 @@ TEST(StandProgramE2e, PassesCheckReportAndUploadSeparatedByAResetPulseUntilTheOp
 // traces, byte for byte; the link marked failed is reported, and the next pass
 // does not start.
 TEST(StandProgramE2e, TheSameSessionGivesTheSameTranscriptAndTraces) {
+  SKIP_IF_CLOCK_RUNS_FREE();
   const std::string answers = "2\nn\n1\n2\n2\n2\n1\n" + times(7, "2\n") + "y\n";  // the last 2: no audio reference
   std::string runs[2], out;
   for (auto& run : runs) {
