@@ -29,14 +29,9 @@ namespace {
 std::string run_block(void (*block)(), const std::string& answers) {
   feed_stdin(answers);
   const auto start = sim::clock_now();
-  StdoutCapture out;
-  block();
-  std::string got = out.text() + "| errors " + std::to_string(error_st.stand) + " |";
-  for (auto& e : sim::trace_lines())
-    if (e.time >= start && (e.gpio == PIN_LN_BR || e.gpio == PIN_LN_OD))
-      got += " +" + std::to_string((e.time - start) / 1000) + " " + sim::trace_line_name(e.gpio) + " " +
-             std::to_string(e.level);
-  return got + " | " + std::to_string((sim::clock_now() - start) / 1000) + " ms";
+  const std::string shown = printed(block);
+  return shown + "| errors " + std::to_string(error_st.stand) + " |" + line_changes(start, " LN_BR LN_OD ") + " | " +
+         std::to_string((sim::clock_now() - start) / 1000) + " ms";
 }
 
 // The shield's audio as the stand measures it: samples 980..1107 of the
@@ -56,9 +51,7 @@ TEST(ShieldAudio, EachModelsHealthyAudioPassesItsReferenceAndEveryFaultFailsIt) 
       for (int c = 0; c < 10; ++c) stand_spectrum(&recording[980]), variable_sum(64, famp, famp_sum);
       variable_average(64, 10, famp_sum, famp_average);
       harmonic = *reference;
-      StdoutCapture out;
-      harmonic_comparison(famp_average);
-      verdicts += out.text();
+      verdicts += printed([] { harmonic_comparison(famp_average); });
     }
   }
   const std::string ok = "Звуковой спектр полностью соответствует.\n", off = "\nНесоответствие спектра :";
@@ -73,14 +66,13 @@ TEST(ShieldAudio, EachModelsHealthyAudioPassesItsReferenceAndEveryFaultFailsIt) 
 TEST(AudioCheckRepeat, AsksAgainWithoutAReferenceAndMeasuresAfreshAfterAFailure) {
   SKIP_IF_CLOCK_RUNS_FREE();
   TempDir dir;
-  TestStand().set("audio", "weak").start_program();  // the shield's number not read yet: 0
+  TestStand("audio=weak").start_program();  // the shield's number not read yet: 0
   ASSERT_EQ(chdir(dir.path().c_str()), 0);
   const std::string none =
       "Error: Для данного шилда не найден эталонный спектр частот, тест звука не может быть проведен.\n\nWarning: "
       "Ошибка работы звукового тракта.\nВведите 1,2 или 3:\n1 - Повторить\n2 - Продолжить\n3 - Прервать\n\n";
   EXPECT_EQ(run_block(menu_block_AudioTest, "1\n2\n"), none + none + "| errors 8192 | | 0 ms");
-  shieldSt.shield = 26;
-  error_st.stand = 0;
+  shieldSt.shield = 26, error_st.stand = 0;
   const std::string got = run_block(menu_block_AudioTest, "1\n2\n"), wait = "Идет проверка";
   const std::string twice = got.substr(0, got.find("| errors"));
   EXPECT_EQ(twice.substr(twice.rfind(wait)), twice.substr(0, twice.rfind(wait)));
@@ -116,14 +108,13 @@ TEST(AudioCapture, RecorderThatCannotBeStartedEndsTheProgramAPlayerOnlyGetsTheMe
   }
   tool("arecord", "exec /usr/bin/arecord \"$@\" 2>/dev/null", 0755);
   std::remove(tools.file("aplay").c_str());
-  StdoutCapture out;
   std::string spectra;
   std::fill(famp + 64, famp + 128, 9u);  // the upper half is never written
   for (int capture = 0; capture < 2; ++capture, spectra += "| ") {
-    stand_read_sinus();
+    spectra += printed(stand_read_sinus);
     for (int k : {0, 1, 2, 3, 4, 5, 6, 7, 64}) spectra += std::to_string(famp[k]) + " ";
   }
-  EXPECT_EQ(out.text() + spectra, message + message + "124 2 4 44 3 2 3 1 9 | 124 2 4 44 4 2 2 1 9 | ");
+  EXPECT_EQ(spectra, message + "124 2 4 44 3 2 3 1 9 | " + message + "124 2 4 44 4 2 2 1 9 | ");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "adc.h"
@@ -41,20 +42,13 @@ void start_stand(TestStand stand, const TempDir& dir) {
                       : stand_adc_st{ADC_TALVO_BR, ADC_TALVO_IMIT, ADC_TALVO_OD};
 }
 
-std::string strip(std::string text, const std::string& part) {
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part)) text.erase(at, part.size());
-  return text;
-}
-
 // One pass (menu) boiled down: the failure prompts (without their common
-// "Ошибка работы ") and the readings in order; the report's count and what
+// "Ошибка работы " and "АЦП или транзистора ") and the readings in order; the report's count and what
 // follows it; what the uploader got (its identifier words 1,2,3,1 left out);
 // what is left in the register, if anything.
 std::string pass(const std::string& answers) {
   feed_stdin(answers + " y\n");
-  StdoutCapture out;
-  menu();
-  std::istringstream lines(out.text());
+  std::istringstream lines(printed(menu));
   std::string trail;
   for (std::string line; std::getline(lines, line) && !line.starts_with("Warning: Желаете");) {
     if (line.starts_with("Warning: ") || line.starts_with("Значение ")) trail += line.substr(line.find(' ') + 1) + ", ";
@@ -62,10 +56,10 @@ std::string pass(const std::string& answers) {
         line.starts_with("Ошибка:"))
       trail += "| " + line;
   }
-  std::string sent = strip(read_file("Sendrik/sent.txt"), "uid0=1\nuid1=2\nuid2=3\nuid3=1\n");
-  std::replace(sent.begin(), sent.end(), '\n', ' ');
-  trail += " | " + sent;
-  for (auto part : {"Ошибка работы ", " ADC", "Количество ошибок: "}) trail = strip(trail, part);
+  const std::regex dropped(
+      "Ошибка работы |АЦП или транзистора | ADC|Количество ошибок: |uid0=1\nuid1=2\nuid2=3\nuid3=1\n");
+  trail = std::regex_replace(trail + " | " + read_file("Sendrik/sent.txt"), dropped, "");
+  std::replace(trail.begin(), trail.end(), '\n', ' ');
   return trail.erase(trail.find_last_not_of(' ') + 1) +
          (error_st.stand ? " left " + std::to_string(error_st.stand) : "");
 }
@@ -81,10 +75,7 @@ class CheckFaults : public testing::TestWithParam<Row> {};
 
 TEST_P(CheckFaults, EachFaultPromptsInItsStepAndIsReportedAndUploaded) {
   TempDir dir;
-  TestStand stand;
-  std::istringstream settings("id=1,2,3 " + std::string(GetParam().scenario));
-  for (std::string kv; settings >> kv;) stand.set(kv.substr(0, kv.find('=')), kv.substr(kv.find('=') + 1));
-  start_stand(stand, dir);
+  start_stand(TestStand("id=1,2,3 " + std::string(GetParam().scenario)), dir);
   stend_signal.Line = ADC_TALVO_BR;  // the last pass's reading: passes if judged again
   EXPECT_EQ(pass(GetParam().answers), GetParam().trail);
 }
@@ -121,19 +112,15 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"relay.together=1,2 relay.line=stuck-on", "2 2 1 2",
             "выхода REL2., выхода REL1., реле на Line., реле на Line., " + kReadings + "| 3 | test=704 send"},
         Row{"adc.br=101 adc.imit=-101 adc.od=101 edition=kordent firmware=324", "2 2 2",
-            "BR: 2701, АЦП., IMIT: 1999, АЦП или транзистора IMIT., OD: 2451, АЦП или транзистора OD., | 3| С текущей "
-            "версией прошивки отправка данных на сервер не возможна |"},
+            "BR: 2701, АЦП., IMIT: 1999, IMIT., OD: 2451, OD., | 3| С текущей версией прошивки отправка данных на "
+            "сервер не возможна |"},
         Row{"adc.br=-101 adc.imit=101 adc.od=-101", "2 2 2",
-            "BR: 2499, АЦП., IMIT: 1951, АЦП или транзистора IMIT., OD: 2399, АЦП или транзистора OD., | 3 | test=7168 "
-            "send"},
+            "BR: 2499, АЦП., IMIT: 1951, IMIT., OD: 2399, OD., | 3 | test=7168 send"},
         Row{"adc.br=-201 adc.imit=-201", "1 2 1 2 2",
-            "BR: 2399, АЦП., BR: 2399, АЦП., IMIT: 1649, АЦП или транзистора IMIT., BR: 2399, АЦП., IMIT: 1649, АЦП "
-            "или "
-            "транзистора IMIT., OD: 2500, | 2 | test=3072 send"},
+            "BR: 2399, АЦП., BR: 2399, АЦП., IMIT: 1649, IMIT., BR: 2399, АЦП., IMIT: 1649, IMIT., OD: 2500, | 2 | "
+            "test=3072 send"},
         Row{"adc.od=-201", "1 2",
-            "BR: 2600, IMIT: 1850, OD: 2299, АЦП или транзистора OD., BR: 2600, IMIT: 1850, OD: 2299, АЦП или "
-            "транзистора OD., "
-            "| 1 | test=4096 send"},
+            "BR: 2600, IMIT: 1850, OD: 2299, OD., BR: 2600, IMIT: 1850, OD: 2299, OD., | 1 | test=4096 send"},
         Row{"lose.code=0xe2 lose.at=1 lose.count=6", "2 2 2",
             "входа Ek., входа S0., входа S1., " + kReadings + "| 4 | test=15 send"},
         Row{"lose.code=0xe4 lose.at=1 lose.count=5", "2", "BR: 2600, АЦП., IMIT: 1850, OD: 2500, | 2 | test=1025 send"},
@@ -144,17 +131,6 @@ INSTANTIATE_TEST_SUITE_P(
                         "|"},
         Row{"upload.fault=dies upload.count=2", "", kReadings + "| 0| " + kNoUpload + " uid0=1 uid1=2"}));
 
-// Every change of a line the blocks drive, from `since` on: "+50 LN_BR 1".
-std::string line_changes(sim::StandTime since) {
-  std::string out;
-  for (auto& e : sim::trace_lines()) {
-    auto* line = sim::wiring_line(e.gpio);
-    if (e.time < since || !line || line->role == sim::Role::spi || line->role == sim::Role::read_back) continue;
-    out += " +" + std::to_string((e.time - since) / 1000) + " " + line->name + " " + std::to_string(e.level);
-  }
-  return out;
-}
-
 // A healthy pass of a four-input shield: every line the blocks drive, with its
 // stand time from the start of the pass (the shield is read for the first
 // 1900 ms; the audio check's sources are on from 24600 ms to 44700 ms), the
@@ -162,12 +138,10 @@ std::string line_changes(sim::StandTime since) {
 TEST(CheckBlocks, DriveTheirLinesInOrderWaitTheirTimesAndLeaveTheLinesAtFixedLevels) {
   SKIP_IF_CLOCK_RUNS_FREE();
   TempDir dir;
-  start_stand(TestStand().set("number", "27").set("edition", "kordent"), dir);
+  start_stand(TestStand("number=27 edition=kordent"), dir);
   auto start = sim::clock_now();
   feed_stdin("y\n");
-  StdoutCapture quiet;
-  menu();
-  quiet.text();
+  printed(menu);
   EXPECT_EQ(
       line_changes(start) + " | " + requests_on_bus(start),
       " +1900 EK_OUT 1 +1900 SEL0_OUT 1 +1900 SEL1_OUT 1 +1900 STM_INT 1 +3500 EK_OUT 0 +5100 EK_OUT 1 +5100 "
@@ -200,9 +174,7 @@ std::string report(uint32_t failures) {
   error_st.stand = failures;
   shieldSt.firmware = 325;
   for (auto& answered : shieldSt.idAnswered) answered = true;
-  StdoutCapture out;
-  menu_block_StandReport();
-  return out.text();
+  return printed(menu_block_StandReport);
 }
 
 // Every failed check listed in its place (EkS right after S1) and counted. The
@@ -212,7 +184,7 @@ std::string report(uint32_t failures) {
 // file the shell cannot run is no uploader either.
 TEST(StandReport, ListsEveryFailureAndLivesThroughAnUploaderThatIsGoneOrCannotBeRun) {
   TempDir dir;
-  start_stand(TestStand().free_running(1).set("upload.fault", "missing"), dir);
+  start_stand(TestStand("speed=1 upload.fault=missing"), dir);
   put_uploader("#!/bin/sh\nexit 0\n", std::filesystem::perms::owner_all);
   const std::string none = "\n\n\nError: Отсутствую файлы для отправки на сервер\n";
   EXPECT_EQ(report(0x7FFF),

@@ -50,9 +50,9 @@ TEST(FlasherExchange, SendsEachByteAloneDumpsEveryAttemptAndRetriesAFailedOneUpT
   };
   for (auto& [command, address, wait_read, expected, dump] : cases) {
     auto since = sim::clock_now();
-    StdoutCapture out;
-    std::string got = std::to_string(SPI_send(command, address, wait_read, 5, command == SPIc_Erase));
-    got += out.text();
+    int result = 0;
+    std::string got = printed([&] { result = SPI_send(command, address, wait_read, 5, command == SPIc_Erase); });
+    got = std::to_string(result) + got;
     std::string request;  // on the bus: the request, then its reply clocked out with zeros
     for (uint8_t b : Array_tx) request += hex({b}) + " ";
     for (auto& w : sim::trace_windows())
@@ -73,9 +73,8 @@ TEST(FlasherExchange, SendsEachByteAloneDumpsEveryAttemptAndRetriesAFailedOneUpT
   for (auto [garbled, refused, control] : attempts) {
     garble = garbled, refuse = refused;
     auto errors = SPI_error;
-    StdoutCapture quiet;
-    int result = SPI_send(SPIc_STMdetect, 0xA1, 5, 5, control);
-    results += std::to_string(result) + "/" + std::to_string(SPI_error - errors) + " ";
+    printed([&] { results += std::to_string(SPI_send(SPIc_STMdetect, 0xA1, 5, 5, control)) + "/"; });
+    results += std::to_string(SPI_error - errors) + " ";
   }
   EXPECT_EQ(results, "1/0 3/1 3/2 3/9 2/10 1/0 2/10 2/10 ");
 }
@@ -101,13 +100,14 @@ TEST(FlasherTransfer, SendsTheFileInWordsUntilItsEndOrAFrameThatWasNotAcceptedAt
   };
   for (auto& [content, refused, expected] : cases) {
     words = 0, refuse_word = refused, sent.clear();
-    StdoutCapture out;
-    uint8_t ready = SPI_send(SPIc_Erase, 0xA1, 10000, 5, 1) & SPI_send(SPIc_ProgStart, 0xA1, 100, 5, 1);
     firmware_st image{std::tmpfile(), 0};
     std::fputs(content.c_str(), image.name), std::rewind(image.name);
-    int result = ready & firmware_send(&image, 0xA1);
-    std::istringstream printed(out.text());
-    for (std::string line; std::getline(printed, line);)
+    int result = 0;
+    std::istringstream lines(printed([&] {
+      result = SPI_send(SPIc_Erase, 0xA1, 10000, 5, 1) & SPI_send(SPIc_ProgStart, 0xA1, 100, 5, 1) &
+               firmware_send(&image, 0xA1);
+    }));
+    for (std::string line; std::getline(lines, line);)
       if (line.ends_with("файла")) sent += line + "\n";
     EXPECT_EQ(sent + std::to_string(result), expected);
     std::fclose(image.name);

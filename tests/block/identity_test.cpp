@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 
-#include <sstream>
-
 #include "console_capture.h"
 #include "link_codes.h"
 #include "link_probe.h"
@@ -22,11 +20,10 @@ namespace {
 std::string run_block(void (*block)(), const std::string& answer) {
   feed_stdin(answer + "\n");
   auto start = sim::clock_now();
-  StdoutCapture out;
-  block();
+  std::string shown = printed(block);
   auto took = std::to_string((sim::clock_now() - start) / 1000);
   bcm2835_delay(1);  // lets the other threads finish what they do at this tick
-  return out.text() + "| sent " + requests_on_bus(start) + " | " + took + " ms | code " +
+  return shown + "| sent " + requests_on_bus(start) + " | " + took + " ms | code " +
          std::to_string(menuSt.functionRead) + " number " + std::to_string(sim::shield_state().number) +
          (shield_idComplete() ? " id complete" : "");
 }
@@ -44,12 +41,8 @@ class IdentityBlock : public testing::TestWithParam<Run> {};
 // The records hold what the shield tested before left in them.
 TEST_P(IdentityBlock, ShowsWhatThisShieldAnsweredAndSendsOnlyWhatItMay) {
   SKIP_IF_CLOCK_RUNS_FREE();
-  TestStand stand;
-  std::istringstream settings(GetParam().scenario);
-  for (std::string kv; settings >> kv;) stand.set(kv.substr(0, kv.find('=')), kv.substr(kv.find('=') + 1));
-  stand.start_program();
-  shieldSt.firmware = 999;
-  shieldSt.shield = 98;
+  TestStand(GetParam().scenario).start_program();
+  shieldSt.firmware = 999, shieldSt.shield = 98;
   for (int i = 0; i < 3; ++i) shieldSt.id[i] = 0x5555, shieldSt.idAnswered[i] = true;
   EXPECT_EQ(run_block(GetParam().block, "42"), GetParam().shown);
 }
@@ -81,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
 // still has its number 26.
 TEST(ChangeShield, SendsOnlyAWholeWordThatIsTheNumberOfAnExistingShield) {
   SKIP_IF_CLOCK_RUNS_FREE();
-  TestStand().set("firmware", "322").start_program();
+  TestStand("firmware=322").start_program();
   auto shown = [](const std::string& typed) {
     std::string out = run_block(menu_block_ChangeShield, typed);
     return out.substr(out.find(":\n") + 2);

@@ -18,7 +18,7 @@ constexpr unsigned kCycleMs = 310;  // a cycle with a request, with room for the
 // request are forgiven by its accepted reply, so the second request's four do
 // not make a fifth in a row.
 TEST(LinkExchange, AnAcceptedReplyStartsTheCountOfRejectionsAgain) {
-  TestStand().set("number", "9").set("link.fault", "late").set("link.count", "4").start_program();
+  TestStand("number=9 link.fault=late link.count=4").start_program();
   RecordWatch records;
   SPI_command_ShieldRead();
   std::string codes = watch_reply_codes(6 * kCycleMs, _FUNC_SHIELDREAD);
@@ -32,7 +32,7 @@ TEST(LinkExchange, AnAcceptedReplyStartsTheCountOfRejectionsAgain) {
 // fifth rejection in a row marks the link; the limit does not stop the
 // resending, and five more rejections mark it again.
 TEST(LinkExchange, UnansweredRequestsKeepGoingOutAndEveryFifthMissMarksTheLink) {
-  TestStand().set("link.fault", "silent").start_program();
+  TestStand("link.fault=silent").start_program();
   SPI_command_ShieldRead();
   EXPECT_EQ(watch_reply_codes(6 * kCycleMs, _FUNCTIONREAD_LINKFAILED), "0 255");
   menuSt.functionRead = 0;

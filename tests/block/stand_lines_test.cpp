@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <utility>
+#include <vector>
 
 #include "board.h"
 #include "gpio.h"
@@ -24,14 +25,14 @@ TEST(StandLines, AreSetUpInOrderAndPulseTheShieldsReset) {
   GPIO_init();
   std::string trail;
   bool seen[sim::kGpioLines] = {};
-  for (auto& e : sim::trace_lines())
-    if (!std::exchange(seen[e.gpio], true))
-      trail += sim::trace_line_name(e.gpio) +
-               (sim::board_function(e.gpio) == BCM2835_GPIO_FSEL_OUTP ? ":out " : ":in ") +
-               std::to_string(sim::board_level(e.gpio)) + " ";
-  const uint8_t outputs[] = {PIN_LN_BR,    PIN_LN_OD,           PIN_LN_IMIT, PIN_RST,     PIN_REL0_OUT, PIN_REL1_OUT,
-                             PIN_REL2_OUT, PIN_REL3_OUT,        PIN_SPI_CS,  PIN_STM_INT, PIN_EK_OUT,   PIN_SEL0_OUT,
-                             PIN_SEL1_OUT, PIN_DOORDETECTOR_OUT};
+  std::vector<uint8_t> outputs;  // in the order configured
+  for (auto& e : sim::trace_lines()) {
+    bool output = sim::board_function(e.gpio) == BCM2835_GPIO_FSEL_OUTP;
+    if (std::exchange(seen[e.gpio], true)) continue;
+    if (output) outputs.push_back(e.gpio);
+    trail +=
+        sim::trace_line_name(e.gpio) + (output ? ":out " : ":in ") + std::to_string(sim::board_level(e.gpio)) + " ";
+  }
   for (uint8_t gpio : outputs) bcm2835_gpio_write(gpio, HIGH);
   GPIO_init();
   trail += "\n";
@@ -41,11 +42,7 @@ TEST(StandLines, AreSetUpInOrderAndPulseTheShieldsReset) {
   bcm2835_delay(1);
   auto start = sim::clock_now();
   GPIO_hardReset();
-  for (auto& e : sim::trace_lines())
-    if (e.time >= start)
-      trail += " +" + std::to_string((e.time - start) / 1000) + " " + sim::trace_line_name(e.gpio) + " " +
-               std::to_string(e.level);
-  trail += " returned +" + std::to_string((sim::clock_now() - start) / 1000);
+  trail += line_changes(start) + " returned +" + std::to_string((sim::clock_now() - start) / 1000);
   EXPECT_EQ(trail,
             "LN_BR:out 0 LN_OD:out 0 LN_IMIT:out 0 RST:out 0 REL0_OUT:out 0 REL1_OUT:out 0 REL2_OUT:out 0 "
             "REL3_OUT:out 0 CE0:out 0 STM_INT:out 0 EK_OUT:out 0 SEL0_OUT:out 0 SEL1_OUT:out 0 DOOR_OUT:out 0 "

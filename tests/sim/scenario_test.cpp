@@ -9,6 +9,7 @@
 
 #include "program_run.h"
 #include "stand_files.h"
+#include "test_stand.h"
 
 namespace {
 
@@ -42,15 +43,10 @@ TEST(ScenarioValues, FollowOneRuleWhereverTheyAreGiven) {
 }
 
 TEST(ScenarioFile, ReadsBackWhatItWritesAndNamesTheLineItCannotUse) {
-  Scenario s, back, crlf;
+  const auto s = TestStand("number=42 edition=kordent id=ffffffff,1,2 link.fault=late link.count=3 link.code=0x18")
+                     .config.scenario;
+  Scenario back, crlf;
   std::string error;
-  for (auto [key, value] : {std::pair{"number", "42"},
-                            {"edition", "kordent"},
-                            {"id", "ffffffff,1,2"},
-                            {"link.fault", "late"},
-                            {"link.count", "3"},
-                            {"link.code", "0x18"}})
-    ASSERT_TRUE(sim::scenario_set(s, key, value, error)) << error;
   ASSERT_TRUE(sim::scenario_parse(sim::scenario_text(s), "f", back, error)) << error;
   EXPECT_EQ(sim::scenario_text(back), sim::scenario_text(s));
   EXPECT_TRUE(sim::scenario_parse("number=31\r\nedition=kordent\r\n", "f", crlf, error)) << error;

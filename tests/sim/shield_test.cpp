@@ -52,8 +52,7 @@ void start_shield(TestStand stand) {
 // The reply is ready 120 ms after a well-formed request, and only from the
 // firmware: not in reset, not after a start with the start-mode line high.
 TEST(ShieldFirmware, AnswersEachCommandOfItsTableOnlyToAWellFormedRequestOfARunningFirmware) {
-  start_shield(
-      TestStand().set("edition", "kordent").set("number", "27").set("firmware", "322").set("id", "11,2233,44556677"));
+  start_shield(TestStand("edition=kordent number=27 firmware=322 id=11,2233,44556677"));
   const auto read = frame(command::read_parameters, 0xEF), answer = frame(command::read_parameters, 0, 1, 0x42, 27);
   bcm2835_spi_transfer_write(read.data(), 8);
   EXPECT_EQ(read_after(119), Frame{});
@@ -101,7 +100,7 @@ std::string observed() {
 // A request hook sees the reply after the declarative fault; a level hook
 // changes what the shield sees or the Pi reads back, and the trace shows it.
 TEST(ShieldHooks, ChangeOnlyWhatTheyTargetUntilRemoved) {
-  start_shield(TestStand().set("id", "11,22,33").set("link.fault", "wrong-code").set("link.code", "0x1A"));
+  start_shield(TestStand("id=11,22,33 link.fault=wrong-code link.code=0x1A"));
   for (uint8_t gpio : {ek_out, sel0_out, sel1_out, door_out, stm_int, ln_br}) bcm2835_gpio_write(gpio, HIGH);
   auto changed = frame(command::read_id1, 0, 0, 0, 0x22);
   changed[5] = 0x99;  // the checksum left as it was
@@ -127,11 +126,9 @@ TEST(ShieldHooks, ChangeOnlyWhatTheyTargetUntilRemoved) {
   EXPECT_EQ(seen, "24:24 25:25 26:27 226:226 228:228 ");
   EXPECT_EQ(exchange(frame(command::read_id0)), frame(command::read_id0, 0, 0, 0, 0x11)) << "the hook removed";
   EXPECT_EQ(observed(), "DI 00 00  line 2600  read-backs 111101");
-  std::string rel2;
-  for (auto& e : sim::trace_lines())
-    if (e.gpio == rel2_in && e.time >= installed)
-      rel2 += std::to_string(e.time - installed) + ":" + char('0' + e.level) + " ";
-  EXPECT_EQ(rel2, "0:0 " + std::to_string(removed - installed) + ":1 ") << "the trace shows the hook's doing";
+  EXPECT_EQ(line_changes(installed, " REL2_IN "),
+            " +0 REL2_IN 0 +" + std::to_string((removed - installed) / 1000) + " REL2_IN 1")
+      << "the trace shows the hook's doing";
 }
 
 }  // namespace

@@ -41,13 +41,8 @@ std::string audio_transcript(bool judged) {
   return judged ? out + "\nЗвуковой спектр полностью соответствует.\n" : out;
 }
 
-StdoutCapture::StdoutCapture() { testing::internal::CaptureStdout(); }
-
-StdoutCapture::~StdoutCapture() {
-  if (capturing_) testing::internal::GetCapturedStdout();
-}
-
-std::string StdoutCapture::text() {
-  capturing_ = false;
+std::string printed(const std::function<void()>& run) {
+  testing::internal::CaptureStdout();
+  run();
   return testing::internal::GetCapturedStdout();
 }

@@ -2,6 +2,7 @@
 // program prints taken from standard output (the file descriptor itself, so
 // printf and the program's buffering are covered).
 #pragma once
+#include <functional>
 #include <string>
 
 // Replaces standard input with `answers` for the rest of the test.
@@ -24,17 +25,5 @@ std::string shield_parameters(int firmware, int number, const std::string& id = 
 // otherwise the spectrum mode's reading.
 std::string audio_transcript(bool judged);
 
-// Captures standard output from its construction on.
-class StdoutCapture {
- public:
-  StdoutCapture();
-  ~StdoutCapture();
-  StdoutCapture(const StdoutCapture&) = delete;
-  StdoutCapture& operator=(const StdoutCapture&) = delete;
-
-  // Ends the capture and returns everything printed during it.
-  std::string text();
-
- private:
-  bool capturing_ = true;
-};
+// What `run` printed on standard output.
+std::string printed(const std::function<void()>& run);

@@ -5,10 +5,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 
 #include "clock.h"
 #include "console_capture.h"
 #include "startup.h"
+#include "trace.h"
+#include "wiring.h"
 
 // Speed the tests of the link run at: 0 (deterministic) unless VELK_TEST_SPEED is set.
 static double test_speed() {
@@ -16,18 +19,13 @@ static double test_speed() {
   return s ? std::atof(s) : 0.0;
 }
 
-TestStand::TestStand() { config.keep_trace = true; }
-
-TestStand& TestStand::set(std::string_view key, std::string_view value) {
-  std::string error;
-  EXPECT_TRUE(sim::scenario_set(config.scenario, key, value, error)) << error;
-  return *this;
-}
-
-TestStand& TestStand::free_running(double speed) {
-  double forced = test_speed();
-  config.scenario.run.speed = forced > 0 ? forced : speed;
-  return *this;
+TestStand::TestStand(std::string_view settings) {
+  config.keep_trace = true;
+  std::istringstream words{std::string(settings)};
+  for (std::string kv, error; words >> kv;) {
+    auto eq = kv.find('=');
+    EXPECT_TRUE(sim::scenario_set(config.scenario, kv.substr(0, eq), kv.substr(eq + 1), error)) << error;
+  }
 }
 
 bool TestStand::start() {
@@ -42,12 +40,22 @@ bool TestStand::start() {
 
 void TestStand::start_program() {
   ASSERT_TRUE(start());
-  StdoutCapture quiet;
   char name[] = "Velk_STM_Tool";
   char* argv[] = {name, nullptr};
-  stand_startup(1, argv);
+  printed([&] { stand_startup(1, argv); });
 }
 
-double stand_ms() { return static_cast<double>(sim::clock_now()) / 1000.0; }
+std::string line_changes(sim::StandTime since, std::string_view names) {
+  std::string out;
+  for (auto& e : sim::trace_lines()) {
+    auto* line = sim::wiring_line(e.gpio);
+    if (e.time < since || !line ||
+        (names.empty() ? line->role == sim::Role::spi || line->role == sim::Role::read_back
+                       : names.find(" " + std::string(line->name) + " ") == names.npos))
+      continue;
+    out += " +" + std::to_string((e.time - since) / 1000) + " " + line->name + " " + std::to_string(e.level);
+  }
+  return out;
+}
 
 bool clock_runs_free() { return test_speed() > 0; }

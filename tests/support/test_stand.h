@@ -7,19 +7,15 @@
 #include <string>
 #include <string_view>
 
+#include "clock.h"
 #include "stand.h"
 
 class TestStand {
  public:
-  TestStand();
-
-  // Any scenario key as a scenario file gives it: set("link.fault", "late").
-  // A key or value the stand would refuse fails the test.
-  TestStand& set(std::string_view key, std::string_view value);
-
-  // Free-running clock: the speed from VELK_TEST_SPEED when set (the
-  // ThreadSanitizer run sets it), else the given one.
-  TestStand& free_running(double speed);
+  // Scenario keys as a scenario file gives them, "link.fault=late link.count=4";
+  // a key or value the stand would refuse fails the test. "speed=1" runs the
+  // clock free at real pace, whatever VELK_TEST_SPEED says.
+  explicit TestStand(std::string_view settings = "");
 
   // Installs the stand (its trace kept in memory) and initialises the
   // library. Returns false when the stand was already built in this process.
@@ -32,8 +28,10 @@ class TestStand {
   sim::StandConfig config;
 };
 
-// Stand time in milliseconds.
-double stand_ms();
+// Every change of a line named in `names` (" LN_BR LN_OD "; "" for every line
+// the stand program drives) from stand time `since` on: " +1900 EK_OUT 1", in
+// ms after `since`.
+std::string line_changes(sim::StandTime since, std::string_view names = "");
 
 // True when the tests run on a free-running clock (VELK_TEST_SPEED is set, as
 // in the ThreadSanitizer run). A test that asserts exact stand times skips

@@ -40,9 +40,8 @@ TEST(FlasherProtocol, AVersionReplyIsDecodedByItsOwnAddressAndCode) {
       {0xA2, 0x64, 0, 0, 0, 7},       {0xA1, 0x63, 0, 0, 0, 7},       {0xA1, 0x64, 0x80, 0, 0, 1}};
   for (auto& reply : replies) {
     std::copy(reply.begin(), reply.end(), Array_rx);
-    StdoutCapture out;
-    SPI_FunctionDo();
-    decoded += out.text() + "kept " + std::to_string(f_boot.version) + "\n";
+    decoded += printed(SPI_FunctionDo);
+    decoded += "kept " + std::to_string(f_boot.version) + "\n";
   }
   EXPECT_EQ(decoded,
             "BootloaderVersion: 1001\nkept 1001\nShieldVersion: 258\nkept 1001\nFirmwareVersion: 16909060\nkept "

@@ -35,8 +35,7 @@ TEST(HarmonicInit, LoadsTheReferenceOfNumberAndEditionOrZeroesIt) {
     harmonic_27KE_init();
     shieldSt.shield = uint8_t(shield);
     shieldSt.type = static_cast<typeShield>(type);
-    StdoutCapture quiet;  // the message is the audio check's
-    EXPECT_EQ(harmonic_main_init(), !*loaded);
+    printed([&] { EXPECT_EQ(harmonic_main_init(), !*loaded); });  // the message is the audio check's
     EXPECT_EQ(columns(&harmonic) + "| " + columns(harmonic_find(shieldSt.shield, shieldSt.type)),
               *loaded ? loaded + ("| " + std::string(loaded)) : columns(&zero) + "| none");
   }

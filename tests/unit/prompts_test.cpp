@@ -24,21 +24,22 @@ const std::string kChoice =
 TEST(Prompts, TakeOnlyTheirAnswersByTheFirstCharacterAndAskAgainOtherwise) {
   feed_stdin("н\nу\nx\nYes\n nope\n 3\nд\n0\n21\n 1\n н\n1\nNo\n YES\n д\nq\ny\n д\ny\n0\n2\n 12\n");
   menu_flag_settings = 0b10;  // the spectrum mode's bit is left alone
-  StdoutCapture out;
   std::string got;
-  for (int i = 0; i < 2; ++i) warning_stlinkon(), got += "flags " + std::to_string(menu_flag_settings) + ", ";
-  for (int i = 0; i < 2; ++i)
-    warning_SelectTypeShield(), got += "type " + std::to_string(shieldSt.type) + " adc " +
-                                       std::to_string(stand_ADC.BR) + " " + std::to_string(stand_ADC.IMIT) + " " +
-                                       std::to_string(stand_ADC.OD) + ", ";
-  for (int i = 0; i < 2; ++i) got += std::to_string(warning_question_yn(kMessage));
-  warning_continue(kMessage);
-  for (int i = 0; i < 2; ++i) got += std::to_string(warning_continue_break_repeat(kFailure));
+  std::string out = printed([&] {
+    for (int i = 0; i < 2; ++i) warning_stlinkon(), got += "flags " + std::to_string(menu_flag_settings) + ", ";
+    for (int i = 0; i < 2; ++i)
+      warning_SelectTypeShield(), got += "type " + std::to_string(shieldSt.type) + " adc " +
+                                         std::to_string(stand_ADC.BR) + " " + std::to_string(stand_ADC.IMIT) + " " +
+                                         std::to_string(stand_ADC.OD) + ", ";
+    for (int i = 0; i < 2; ++i) got += std::to_string(warning_question_yn(kMessage));
+    warning_continue(kMessage);
+    for (int i = 0; i < 2; ++i) got += std::to_string(warning_continue_break_repeat(kFailure));
+  });
   EXPECT_EQ(got, "flags 3, flags 2, type 1 adc 2600 2100 2350, type 0 adc 2600 1850 2500, 0121");
-  EXPECT_EQ(out.text(), times(4, kFlash) + "Шилд будет прошиваться каждый раз при повторе испытаний\n\n" + kFlash +
-                            "Прошивка шилда отключена\n\n" + times(4, kEditions) + "Выбран Kordent Edition\n\n" +
-                            kEditions + "Выбран общий\n\n" + times(4, kWarning + "\n") + times(3, kWarning) + "\n" +
-                            times(4, kChoice) + "\n" + kChoice + "\n");
+  EXPECT_EQ(out, times(4, kFlash) + "Шилд будет прошиваться каждый раз при повторе испытаний\n\n" + kFlash +
+                     "Прошивка шилда отключена\n\n" + times(4, kEditions) + "Выбран Kordent Edition\n\n" + kEditions +
+                     "Выбран общий\n\n" + times(4, kWarning + "\n") + times(3, kWarning) + "\n" + times(4, kChoice) +
+                     "\n" + kChoice + "\n");
 }
 
 // A word is kept up to the room given and counted whole; the rest of it is
