@@ -9,7 +9,6 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include "adc.h"
@@ -56,9 +55,10 @@ std::string pass(const std::string& answers) {
         line.starts_with("Ошибка:"))
       trail += "| " + line;
   }
-  const std::regex dropped(
-      "Ошибка работы |АЦП или транзистора | ADC|Количество ошибок: |uid0=1\nuid1=2\nuid2=3\nuid3=1\n");
-  trail = std::regex_replace(trail + " | " + read_file("Sendrik/sent.txt"), dropped, "");
+  trail += " | " + read_file("Sendrik/sent.txt");
+  for (std::string dropped : {"Ошибка работы ", "АЦП или транзистора ", " ADC", "Количество ошибок: ",
+                              "uid0=1\nuid1=2\nuid2=3\nuid3=1\n"})
+    for (size_t at; (at = trail.find(dropped)) != std::string::npos;) trail.erase(at, dropped.size());
   std::replace(trail.begin(), trail.end(), '\n', ' ');
   return trail.erase(trail.find_last_not_of(' ') + 1) +
          (error_st.stand ? " left " + std::to_string(error_st.stand) : "");
