@@ -51,6 +51,7 @@ Decoded decode_vcd(const std::string& path) {
     } else if (!row.empty() && row[0] != '$') {
       auto name = name_of.at(row.substr(1));
       char was = std::exchange(level[name], row[0]);
+      EXPECT_NE(was, row[0]) << name << " written again unchanged at " << now;
       if (name == "CE0" && row[0] == '0') mosi.clear(), miso.clear(), bits = 0;
       if (name == "CE0" && row[0] == '1' && was == '0' && bits) text += mosi + "/" + miso + "\n";
       if (!spi_lines.contains(name) && row[0] != 'x') text += name + " " + row[0] + "@" + std::to_string(now) + "\n";
