@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "test_stand.h"
+
 ProgramRun run_program(const std::vector<std::string>& argv, const std::string& dir, const std::string& input,
                        const Env& env, int timeout_s) {
   TempDir io;
@@ -14,7 +16,7 @@ ProgramRun run_program(const std::vector<std::string>& argv, const std::string& 
   std::string command = "cd '" + dir + "' && env";
   for (auto& [key, value] : env) command += " '" + key + "=" + value + "'";
   // A free-running clock under ThreadSanitizer keeps a real pace, many times slower.
-  if (std::getenv("VELK_TEST_SPEED")) timeout_s *= 8;
+  if (clock_runs_free()) timeout_s *= 8;
   command += " timeout -s KILL " + std::to_string(timeout_s);
   for (auto& arg : argv) command += " '" + arg + "'";
   command += " <" + io.file("stdin") + " >" + io.file("stdout") + " 2>" + io.file("stderr");
