@@ -1,5 +1,8 @@
 #include "stand.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -84,6 +87,9 @@ const StandConfig& stand_config() { return config(); }
 // moves on to where the child's ended. Routed here by the link step
 // (--wrap=popen, --wrap=pclose, --wrap=system).
 extern "C" {
+int __real_posix_spawn(pid_t* pid, const char* path, const posix_spawn_file_actions_t* actions,
+                       const posix_spawnattr_t* attr, char* const argv[], char* const envp[]);
+pid_t __real_waitpid(pid_t pid, int* status, int options);
 FILE* __real_popen(const char* command, const char* type);
 int __real_pclose(FILE* stream);
 int __real_system(const char* command);
@@ -92,6 +98,25 @@ FILE* __wrap_popen(const char* command, const char* type) {
   sim::stand_audio_before_command(command);
   sim::publish_time();
   return __real_popen(command, type);
+}
+
+// The stand program starts its tools as "sh -c COMMAND".
+int __wrap_posix_spawn(pid_t* pid, const char* path, const posix_spawn_file_actions_t* actions,
+                       const posix_spawnattr_t* attr, char* const argv[], char* const envp[]) {
+  const char* command = argv && argv[0] && argv[1] && std::strcmp(argv[1], "-c") == 0 ? argv[2] : nullptr;
+  char** before = environ;
+  sim::stand_audio_before_command(command);
+  if (envp == before) envp = environ;  // the audio set-up may have moved the environment it adds to
+  sim::publish_time();
+  int failed = __real_posix_spawn(pid, path, actions, attr, argv, envp);
+  if (!failed && pid) sim::stand_audio_started(command, *pid);
+  return failed;
+}
+
+pid_t __wrap_waitpid(pid_t pid, int* status, int options) {
+  pid_t ended = __real_waitpid(pid, status, options);
+  if (ended > 0) sim::catch_up_with_child();
+  return ended;
 }
 
 int __wrap_pclose(FILE* stream) {

@@ -1,6 +1,7 @@
 #include "stand_audio.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -83,6 +84,20 @@ bool starts_with_word(const char* command, std::string_view word) {
   return c.starts_with(word) && (c.size() == word.size() || c[word.size()] == ' ');
 }
 
+pid_t playing = -1;  // the player started last, until the recorder's start
+
+bool is_player(const char* command) { return command && starts_with_word(command, "aplay"); }
+bool is_recorder(const char* command) { return command && starts_with_word(command, "arecord"); }
+
+// Waits for the player's end without collecting its status: its owner does that.
+void wait_for_player() {
+  siginfo_t info;
+  if (playing > 0)
+    while (::waitid(P_PID, static_cast<id_t>(playing), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+    }
+  playing = -1;
+}
+
 }  // namespace
 
 bool stand_audio_prepare(const std::string& dir, const ShieldState& shield, std::string& error) {
@@ -97,8 +112,13 @@ bool stand_audio_prepare(const std::string& dir, const ShieldState& shield, std:
   return true;
 }
 
+void stand_audio_started(const char* command, pid_t pid) {
+  if (is_player(command)) playing = pid;
+}
+
 void stand_audio_before_command(const char* command) {
-  if (!command || !(starts_with_word(command, "aplay") || starts_with_word(command, "arecord"))) return;
+  if (!is_player(command) && !is_recorder(command)) return;
+  if (is_recorder(command)) wait_for_player();
   char dir[PATH_MAX];
   std::string error = "cannot tell the working directory";
   if (::getcwd(dir, sizeof dir) && stand_audio_prepare(dir, shield_state(), error)) return;

@@ -8,6 +8,8 @@
 // recording (the null devices take no time, so a capture lasts only the stand
 // program's own wait), and any link between what is played and what is recorded.
 #pragma once
+#include <sys/types.h>
+
 #include <string>
 
 #include "shield.h"
@@ -30,5 +32,11 @@ bool stand_audio_prepare(const std::string& dir, const ShieldState& shield, std:
 // A directory that cannot be prepared is reported on standard error; the
 // tool then fails as it would on a stand without its files.
 void stand_audio_before_command(const char* command);
+
+// After the stand started a program. The player's and the recorder's messages
+// go to the same standard error at once: on the simulated stand the recorder
+// starts only once the player has ended (into the null device it takes no
+// time), so the two come in the same order on every run.
+void stand_audio_started(const char* command, pid_t pid);
 
 }  // namespace sim

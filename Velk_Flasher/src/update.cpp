@@ -1,5 +1,6 @@
 #include "update.h"
 
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <span>
@@ -200,6 +201,9 @@ bool bootloader_replaced(char policy, uint32_t version) {
 }
 
 int flasher_main(int argc, char** argv) {
+  // Its log is only a log: a reader that goes away (a closed pipe) must not
+  // stop an update half-way, leaving an erased shield. Writes just fail then.
+  std::signal(SIGPIPE, SIG_IGN);
   if (argc <= 1) {
     std::printf("ERROR:Не хватает аргументов\n");
     return kExitNoArgument;

@@ -1,11 +1,11 @@
 #include "audio_capture.h"
 
 #include <bcm2835.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
 
+#include "child.h"
 #include "exit_codes.h"
 #include "fft.h"
 
@@ -13,16 +13,8 @@ namespace {
 
 constexpr const char* kNoAudioFiles = "Error: Отсутствую файлы для проверки аудио\n";
 
-// popen starts the shell, which succeeds even when the program is missing;
-// the shell then exits with 127 (not found) or 126 (not executable).
-bool shell_could_not_start(int status) {
-  return status == -1 || (WIFEXITED(status) && (WEXITSTATUS(status) == 127 || WEXITSTATUS(status) == 126));
-}
-
-std::FILE* start(const char* command) {
-  std::fflush(stdout);  // what was printed stays ahead of what the tool prints
-  return popen(command, "r");
-}
+// The shell starts even when the tool is missing; it then says so by its status.
+bool could_not_start(ShellCommand& tool) { return child_end(tool.wait()).not_started; }
 
 }  // namespace
 
@@ -48,16 +40,16 @@ void stand_spectrum(const uint8_t* samples) {
 }
 
 void stand_read_sinus() {
-  std::FILE* player = start(_AUDIO_PLAYER);
-  if (!player) std::printf("%s", kNoAudioFiles);
+  ShellCommand player(_AUDIO_PLAYER, ShellCommand::Pipe::from_child);
+  if (!player.started()) std::printf("%s", kNoAudioFiles);
   bcm2835_delay(_AUDIO_PLAY_LEAD_MS);
-  std::FILE* recorder = start(_AUDIO_RECORDER);
+  ShellCommand recorder(_AUDIO_RECORDER, ShellCommand::Pipe::from_child);
   uint8_t samples[_AUDIO_SAMPLES];
-  const int delivered = recorder ? stand_read_samples(recorder, samples) : 0;
-  if (!recorder || shell_could_not_start(pclose(recorder)) || delivered == 0) {
+  const int delivered = recorder.started() ? stand_read_samples(recorder.stream(), samples) : 0;
+  if (could_not_start(recorder) || delivered == 0) {
     std::printf("%s", kNoAudioFiles);
     std::exit(EXIT_STAND_DONE);
   }
-  if (player && shell_could_not_start(pclose(player))) std::printf("%s", kNoAudioFiles);
+  if (player.started() && could_not_start(player)) std::printf("%s", kNoAudioFiles);
   stand_spectrum(samples);
 }

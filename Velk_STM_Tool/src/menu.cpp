@@ -8,6 +8,7 @@
 #include "audio.h"
 #include "console.h"
 #include "exit_codes.h"
+#include "flashing.h"
 #include "gpio.h"
 #include "identity.h"
 #include "inputs.h"
@@ -27,9 +28,9 @@ uint8_t SPI_mumbRepeat = 0;
   std::exit(EXIT_STAND_DONE);
 }
 
-// Reads the shield until its firmware is recent enough; gives up after three reads.
+// Reads the shield until its firmware is recent enough, flashing it after
+// every outdated read; gives up after three reads.
 void read_recent_shield() {
-  numb_repeat_ReadShield = 0;
   for (;;) {
     if (numb_repeat_ReadShield >= _READ_SHIELD_MAX) {
       std::printf("Невозможно проверить шилд, проверти STLINK и микроконтроллер или замените Dump.bin\n");
@@ -38,6 +39,7 @@ void read_recent_shield() {
     menu_block_ReadShieldOnly();
     if (shieldSt.firmware > _FIRMWARE_OUTDATED_MAX) return;
     std::printf("Требуется обновление прошивки.\n");
+    if (!menu_block_stlink_update()) std::exit(EXIT_STAND_DONE);
     ++numb_repeat_ReadShield;
   }
 }
@@ -65,8 +67,10 @@ void menu_main() {
 }
 
 void menu() {
+  numb_repeat_ReadShield = 0;
   if (menuSt.functionRead == _FUNCTIONREAD_LINKFAILED) link_failed();
-  // The ST-Link flashing of every shield (FLAGSET_STLINKUPDATE) joins here with its block.
+  report_beginPass();
+  if (menu_flag(FLAGSET_STLINKUPDATE)) menu_block_stlink_update();  // its outcome shows at the read
   read_recent_shield();
   if (!menu_flag(FLAGSET_HARMONICREAD)) {
     if (shieldSt.shield <= _SHIELD_THREE_INPUTS_MAX)

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "child.h"
 #include "identity.h"
 #include "link_codes.h"
 #include "records.h"
@@ -41,11 +42,8 @@ constexpr ReportLine kReportLines[] = {
 constexpr const char* kUploader = "./Sendrik/Sendrik";  // reads key=value lines, sends them after "send"
 constexpr unsigned kUploaderStartMs = 500;
 constexpr unsigned kUploadLineMs = 100;
-// From this status on the shell speaks, not the uploader: 126 it cannot run
-// the file, 127 there is none, 128 + n it was ended by signal n.
-constexpr int kShellStatusMin = 126;
 
-uint32_t linkFailuresReported = 0;
+uint32_t linkFailuresReported = 0;  // the link's failures before this pass
 
 // While it lives, a write to a pipe whose reader has gone fails with EPIPE
 // instead of ending the program; the signal that write raised is taken away
@@ -78,10 +76,11 @@ class SigpipeHeld {
 
 // Writes the lines to the uploader with their pauses; false when it did not
 // take them all: a write failed (its reader had gone), or it did not run to its
-// end. Its own exit statuses say how the upload went and are not judged.
+// end, or it did not end in time (it is stopped then). Its own exit statuses
+// say how the upload went and are not judged.
 bool upload(uint32_t failures) {
-  std::fflush(stdout);  // everything printed so far comes before anything the uploader says
-  FILE* uploader = popen(kUploader, "w");
+  ShellCommand command(kUploader, ShellCommand::Pipe::to_child);
+  FILE* uploader = command.stream();
   if (!uploader) return false;
   SigpipeHeld held;
   bool written = true;
@@ -105,11 +104,17 @@ bool upload(uint32_t failures) {
     bcm2835_delay(kUploadLineMs);
   }
   put("send\n", 0);
-  int status = pclose(uploader);
-  return written && WIFEXITED(status) && WEXITSTATUS(status) < kShellStatusMin;
+  auto status = command.wait_for(upload_waitLimitMs);
+  if (!status) return false;
+  ChildEnd end = child_end(*status);
+  return written && !end.not_started && !end.signal && end.code >= 0;
 }
 
 }  // namespace
+
+unsigned upload_waitLimitMs = _UPLOAD_WAIT_LIMIT_MS;
+
+void report_beginPass() { linkFailuresReported = linkEvents.failures; }
 
 void menu_block_StandReport() {
   // A link marked failed during the pass is reported, even when a later reply

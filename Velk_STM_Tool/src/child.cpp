@@ -1,0 +1,111 @@
+#include "child.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+
+extern char** environ;
+
+namespace {
+
+constexpr int kShellCannotRun = 126;
+constexpr int kShellNotFound = 127;
+constexpr int kShellSignalBase = 128;  // the shell reports a child ended by signal n as 128 + n
+constexpr int kSignalMax = 64;
+constexpr unsigned kPollMs = 5;
+constexpr unsigned kTermGraceMs = 1000;  // after SIGTERM, before SIGKILL
+
+void sleep_ms(unsigned ms) {
+  // Real time: the child runs in real time, whatever clock the program's delays follow.
+  timespec t{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+  while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+  }
+}
+
+int wait_blocking(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) return -1;
+  return status;
+}
+
+// The child's status once it has ended within `limit_ms`, or nothing.
+std::optional<int> wait_polling(pid_t pid, unsigned limit_ms) {
+  for (unsigned waited = 0;; waited += kPollMs) {
+    int status = 0;
+    pid_t r = waitpid(pid, &status, WNOHANG);
+    if (r == pid) return status;
+    if (r < 0 && errno != EINTR) return -1;
+    if (waited >= limit_ms) return std::nullopt;
+    sleep_ms(kPollMs);
+  }
+}
+
+}  // namespace
+
+ShellCommand::ShellCommand(const char* command, Pipe pipe) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) return;
+  const bool from_child = pipe == Pipe::from_child;
+  const int ours = from_child ? ends[0] : ends[1], theirs = from_child ? ends[1] : ends[0];
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, theirs, from_child ? STDOUT_FILENO : STDIN_FILENO);
+  char sh[] = "sh", dash_c[] = "-c";
+  char* argv[] = {sh, dash_c, const_cast<char*>(command), nullptr};
+  int failed = posix_spawn(&pid_, "/bin/sh", &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(theirs);
+  if (failed != 0 || !(stream_ = fdopen(ours, from_child ? "r" : "w"))) {
+    close(ours);
+    if (failed == 0) wait_blocking(pid_);
+    pid_ = -1;
+  }
+}
+
+ShellCommand::~ShellCommand() {
+  if (pid_ > 0) wait();
+}
+
+void ShellCommand::close_pipe() {
+  if (stream_) std::fclose(stream_);
+  stream_ = nullptr;
+}
+
+int ShellCommand::wait() {
+  close_pipe();
+  if (pid_ <= 0) return -1;
+  int status = wait_blocking(pid_);
+  pid_ = -1;
+  return status;
+}
+
+std::optional<int> ShellCommand::wait_for(unsigned limit_ms) {
+  close_pipe();
+  if (pid_ <= 0) return -1;
+  auto status = wait_polling(pid_, limit_ms);
+  if (!status) {
+    kill(pid_, SIGTERM);
+    if (!wait_polling(pid_, kTermGraceMs)) {
+      kill(pid_, SIGKILL);
+      wait_blocking(pid_);
+    }
+  }
+  pid_ = -1;
+  return status;
+}
+
+ChildEnd child_end(int status) {
+  if (status == -1) return {true, 0, -1};
+  if (WIFSIGNALED(status)) return {false, WTERMSIG(status), kShellSignalBase + WTERMSIG(status)};
+  int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  bool by_signal = code > kShellSignalBase && code <= kShellSignalBase + kSignalMax;
+  return {code == kShellCannotRun || code == kShellNotFound, by_signal ? code - kShellSignalBase : 0, code};
+}
