@@ -58,10 +58,17 @@ ShellCommand::ShellCommand(const char* command, Pipe pipe) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, theirs, from_child ? STDOUT_FILENO : STDIN_FILENO);
+  // A child fed by us never reads the terminal, so it gets a process group of
+  // its own: stopping it then stops whatever it started as well.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  if (!from_child) posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
   char sh[] = "sh", dash_c[] = "-c";
   char* argv[] = {sh, dash_c, const_cast<char*>(command), nullptr};
-  int failed = posix_spawn(&pid_, "/bin/sh", &actions, nullptr, argv, environ);
+  int failed = posix_spawn(&pid_, "/bin/sh", &actions, &attributes, argv, environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
+  group_ = !from_child;
   close(theirs);
   if (failed != 0 || !(stream_ = fdopen(ours, from_child ? "r" : "w"))) {
     close(ours);
@@ -92,9 +99,10 @@ std::optional<int> ShellCommand::wait_for(unsigned limit_ms) {
   if (pid_ <= 0) return -1;
   auto status = wait_polling(pid_, limit_ms);
   if (!status) {
-    kill(pid_, SIGTERM);
+    const pid_t target = group_ ? -pid_ : pid_;
+    kill(target, SIGTERM);
     if (!wait_polling(pid_, kTermGraceMs)) {
-      kill(pid_, SIGKILL);
+      kill(target, SIGKILL);
       wait_blocking(pid_);
     }
   }

@@ -31,6 +31,7 @@ class ShellCommand {
  private:
   void close_pipe();
   pid_t pid_ = -1;
+  bool group_ = false;  // the child leads a process group of its own
   std::FILE* stream_ = nullptr;
 };
 

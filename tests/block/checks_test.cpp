@@ -181,7 +181,7 @@ std::string report(uint32_t failures) {
 // uploader ends at once without reading, as if content: on the free-running
 // clock the 500 ms before the first line really pass, so the writes meet a pipe
 // whose reader is gone; the program lives on, with SIGPIPE as it was. Then a
-// file the shell cannot run is no uploader either.
+// file the shell cannot run is no uploader either, nor one that never ends.
 TEST(StandReport, ListsEveryFailureAndLivesThroughAnUploaderThatIsGoneOrCannotBeRun) {
   TempDir dir;
   start_stand(TestStand("speed=1 upload.fault=missing"), dir);
@@ -200,6 +200,9 @@ TEST(StandReport, ListsEveryFailureAndLivesThroughAnUploaderThatIsGoneOrCannotBe
   pthread_sigmask(SIG_BLOCK, nullptr, &blocked);
   EXPECT_FALSE(sigismember(&blocked, SIGPIPE));
   put_uploader("not a program\n", std::filesystem::perms::owner_read);
+  EXPECT_TRUE(report(0).ends_with("Количество ошибок: 0" + none));
+  put_uploader("#!/bin/sh\ncat >/dev/null\nexec sleep 60\n", std::filesystem::perms::owner_all);
+  upload_waitLimitMs = 100;
   EXPECT_TRUE(report(0).ends_with("Количество ошибок: 0" + none));
 }
 
