@@ -7,6 +7,7 @@
 //   wait MS          let MS of stand time pass
 //   high GPIO        make GPIO an output and drive it HIGH
 //   run COMMAND      run COMMAND through the shell and wait for it
+//   upgrade          the stand program's update of the shield through the flasher
 #include <bcm2835.h>
 
 #include <array>
@@ -17,6 +18,7 @@
 #include "CRC16.h"
 #include "bcm2835_ext.h"
 #include "clock.h"
+#include "flashing.h"
 #include "gpio.h"
 
 namespace {
@@ -47,7 +49,8 @@ int main(int argc, char** argv) {
     if (step == "wait") bcm2835_delay(static_cast<unsigned>(std::atoi(arg.c_str())));
     if (step == "high") bcm2835_gpio_fsel(n, BCM2835_GPIO_FSEL_OUTP), bcm2835_gpio_write(n, HIGH);
     if (step == "run") std::fflush(stdout), pclose(popen(arg.c_str(), "w"));
-    if (step != "reset" && step != "read") ++i;
+    if (step == "upgrade") menu_block_FirmwareUpgrade(), std::printf("\n");
+    if (step != "reset" && step != "read" && step != "upgrade") ++i;
     std::printf("%s at %.1f ms\n", step.c_str(), static_cast<double>(sim::clock_now()) / 1000.0);
   }
 }
