@@ -131,7 +131,7 @@ TEST(FlasherE2e, ResetsTheShieldAndWaitsForItsRepliesInStandTime) {
 // it is held back), the flasher leaves the words written so far in the shield's
 // flash and the rest erased: the firmware is incomplete, the shield does not
 // start it and the stand program reads nothing. The bootloader still answers;
-// the next run keeps it and repairs the firmware.
+// the next run keeps it and repairs the firmware, even when nobody reads its log.
 // The output without the exchanges' dumps and the image frames' lines.
 std::string without_dumps(const std::string& out) {
   std::istringstream in(out);
@@ -171,10 +171,13 @@ TEST(FlasherE2e, UpdatesAFreshStandsShieldAndRepairsItAfterARunKilledMidImage) {
   EXPECT_TRUE(written >= 200 * 4 && written < image.size() / 2) << written;
   EXPECT_EQ(flash.find_first_not_of('\xFF', written), std::string::npos) << "the rest erased";
   EXPECT_NE(launch({}, "1\nexit\n").out.find(shield_parameters(0, 0)), std::string::npos);
-  auto repaired = launch({"--program", VELK_FLASHER_PATH, "--", kImage});
-  EXPECT_EQ(repaired.status, 5);
-  EXPECT_EQ(count(repaired.out, "\n Step "), 6u);
-  EXPECT_NE(repaired.out.find("BootloaderVersion: 1001\n\nПерепрошивка буда отключена\n"), std::string::npos);
+  // Its log goes to a reader that stops at once: the update goes on all the same.
+  const std::string bootloader = read_file(dir.file("shield.bootloader.bin"));
+  std::system(("cd " + dir.path() + " && { " VELK_LAUNCHER_PATH " --dir . --program " VELK_FLASHER_PATH " -- " +
+               kImage + "; echo $? >status; } | head -c 1 >/dev/null")
+                  .c_str());
+  EXPECT_EQ(read_file(dir.file("status")), "5\n");
+  EXPECT_EQ(read_file(dir.file("shield.bootloader.bin")), bootloader) << "kept";
   EXPECT_NE(launch({}, "1\nexit\n").out.find(shield_parameters(324, 26)), std::string::npos);
 }
 
