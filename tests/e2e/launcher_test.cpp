@@ -6,10 +6,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "program_run.h"
+#include "stand_files.h"
 #include "test_stand.h"
 
 namespace {
@@ -72,6 +74,83 @@ TEST(Stand, RefusesWhatItCannotUseWithItsOwnStatusAndWordsStartingNothing) {
     EXPECT_TRUE(has(run.err, c.says)) << run.err;
     EXPECT_EQ(run.out, program ? "Версия: v1.4.0\n\n" : "") << "nothing may have started: " << c.says;
   }
+}
+
+// The outside programs the stand program starts from its working directory:
+// sudo is the stand's, found first, and runs the flasher on the same shield; a
+// dump that is the user's own is left alone; what the scenario says is missing
+// is not there.
+TEST(Launcher, PutsTheOutsideProgramsInPlaceAndLeavesTheUsersOwnAlone) {
+  TempDir tmp;
+  std::filesystem::create_directories(tmp.file("D/home/pi"));
+  std::ofstream(tmp.file("D/home/pi/Dump.bin")) << "mine";
+  auto run =
+      launch(tmp, {"--dir", "D", "--program", "/bin/sh", "--", "-c",
+                   "command -v sudo; sudo ./Velk_Flasher Osmu_v324.bin >/dev/null; echo $?; cat home/pi/Dump.bin"});
+  EXPECT_EQ(run.out, tmp.file("D/stand-bin/sudo") + "\n5\nmine") << run.err;
+  run = launch(
+      tmp,
+      {"--dir", "E", "--flasher", "missing", "--stlink-fault", "missing", "--dump", "missing", "--program", "/bin/sh",
+       "--", "-c",
+       "sudo ./Velk_Flasher; echo $?; ls home/pi; test -e proj/stlink-repo/build/Release/st-flash || echo no tool"});
+  EXPECT_EQ(run.out, "1\nno tool\n");
+  EXPECT_EQ(run.err, "sudo: ./Velk_Flasher: command not found\n");
+}
+
+// The ST-Link stand-in on a shield with firmware 321 and a dump of 330: for
+// each fault its status, the firmware the shield then boots, whether the flash
+// was written, the words a stand program counts as errors (and the lower-case
+// ones it must not count), and the stand time it took.
+TEST(StFlashStandIn, WritesTheDumpOrFailsAsItsFaultSays) {
+  SKIP_IF_CLOCK_RUNS_FREE();
+  const struct {
+    std::vector<std::string> settings;
+    int status;
+    int firmware;
+    bool written;
+    int errors, lower;
+    int ms;
+  } cases[] = {
+      {{}, 0, 330, true, 0, 0, 3200},
+      {{"--stlink-fault", "error-words"}, 255, 321, false, 3, 2, 1400},
+      {{"--stlink-fault", "no-programmer"}, 255, 321, false, 0, 0, 20},
+      {{"--stlink-fault", "killed"}, 128 + 9, 321, false, 0, 0, 500},
+      {{"--stlink-fault", "no-effect"}, 0, 321, false, 0, 0, 3200},
+      {{"--stlink-fault", "missing", "--stlink-count", "1"}, 127, 321, false, 0, 0, 0},
+      {{"--stlink-fault", "error-words", "--stlink-count", "1", "--stlink-runs", "1"}, 0, 330, true, 0, 0, 3200},
+      {{"--dump", "missing"}, 255, 321, false, 2, 0, 400},
+      {{"--dump", "garbage"}, 0, 321, true, 0, 0, 3200},
+  };
+  std::string first_output;
+  for (auto& c : cases) {
+    TempDir tmp;
+    std::vector<std::string> args = {"--dir", "D", "--firmware", "321", "--dump", "330"};
+    args.insert(args.end(), c.settings.begin(), c.settings.end());
+    args.insert(args.end(), {"--program", "/bin/true"});
+    ASSERT_EQ(launch(tmp, args).status, 0);
+    auto run = run_program({"./proj/stlink-repo/build/Release/st-flash", "write", "/home/pi/Dump.bin", "0x8000000"},
+                           tmp.file("D"), "");
+    std::string shown = c.settings.empty() ? "healthy" : c.settings[1];
+    std::istringstream words(run.out + run.err);
+    int errors = 0, lower = 0;
+    for (std::string w; words >> w;) {
+      errors += has(w, "ERROR") || has(w, "Invalid");
+      lower += has(w, "error") || has(w, "invalid");
+    }
+    auto state = read_file(tmp.file("D/shield.state"));
+    EXPECT_EQ(run.status, c.status) << shown << run.err;
+    EXPECT_TRUE(has(state, "\nfirmware=" + std::to_string(c.firmware) + "\n")) << shown;
+    EXPECT_EQ(std::filesystem::exists(tmp.file("D/shield.application.bin")), c.written) << shown;
+    EXPECT_EQ(errors * 10 + lower, c.errors * 10 + c.lower) << shown << ": errors, lower-case words\n" << run.err;
+    EXPECT_EQ(sim::stand_time_load(tmp.file("D/stand.time")), c.ms * 1000u) << shown;
+    if (c.settings.empty() && first_output.empty()) first_output = run.out + run.err;
+  }
+  TempDir again;
+  launch(again, {"--dir", "D", "--dump", "330", "--program", "/bin/true"});
+  auto run = run_program({"./proj/stlink-repo/build/Release/st-flash", "write", "/home/pi/Dump.bin", "0x8000000"},
+                         again.file("D"), "");
+  EXPECT_EQ(run.out + run.err, first_output) << "a second run prints other bytes";
+  EXPECT_TRUE(has(first_output, "2025-03-03T08:00:03 INFO common.c: Flash written and verified! jolly good!\n"));
 }
 
 // Two programs on one stand: a child started through the shell begins at its
