@@ -281,8 +281,7 @@ bool stand_made_dump(const fs::path& path) {
 
 void prepare_dump(const std::string& dir, const ShieldState& shield) {
   fs::path home = fs::path(dir) / "home", pi = home / "pi", dump = pi / "Dump.bin";
-  std::error_code ec;
-  fs::create_directories(pi, ec);
+  std::error_code ec;  // links are looked at before anything is made, so none is followed
   bool own = fs::is_symlink(fs::symlink_status(home, ec)) || fs::is_symlink(fs::symlink_status(pi, ec)) ||
              (fs::exists(fs::symlink_status(dump, ec)) && !stand_made_dump(dump));
   if (own) {
@@ -290,6 +289,7 @@ void prepare_dump(const std::string& dir, const ShieldState& shield) {
       std::fprintf(stderr, "velk-stand: note: dump=missing, but %s is not the stand's: left as it is\n", dump.c_str());
     return;
   }
+  fs::create_directories(pi, ec);
   if (shield.dump == DumpKind::missing) {
     fs::remove(dump, ec);
     return;
