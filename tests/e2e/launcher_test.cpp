@@ -80,7 +80,7 @@ TEST(Stand, RefusesWhatItCannotUseWithItsOwnStatusAndWordsStartingNothing) {
 // The outside programs the stand program starts from its working directory:
 // sudo is the stand's, found first, and runs the flasher on the same shield; a
 // dump that is the user's own is left alone; what the scenario says is missing
-// is not there.
+// is not there, also when an earlier start had put it there.
 TEST(Launcher, PutsTheOutsideProgramsInPlaceAndLeavesTheUsersOwnAlone) {
   TempDir tmp;
   std::filesystem::create_directories(tmp.file("D/home/pi"));
@@ -89,6 +89,7 @@ TEST(Launcher, PutsTheOutsideProgramsInPlaceAndLeavesTheUsersOwnAlone) {
       launch(tmp, {"--dir", "D", "--program", "/bin/sh", "--", "-c",
                    "command -v sudo; sudo ./Velk_Flasher Osmu_v324.bin >/dev/null; echo $?; cat home/pi/Dump.bin"});
   EXPECT_EQ(run.out, tmp.file("D/stand-bin/sudo") + "\n5\nmine") << run.err;
+  launch(tmp, {"--dir", "E", "--program", "/bin/true"});  // the stand's own dump, taken away again below
   run = launch(
       tmp,
       {"--dir", "E", "--flasher", "missing", "--stlink-fault", "missing", "--dump", "missing", "--program", "/bin/sh",
