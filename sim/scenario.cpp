@@ -53,6 +53,19 @@ constexpr Named<Stuck> kStuck[] = {{Stuck::none, "ok"}, {Stuck::on, "stuck-on"},
 constexpr Named<UploadFault> kUploadFaults[] = {
     {UploadFault::none, "none"}, {UploadFault::missing, "missing"}, {UploadFault::dies, "dies"}};
 
+constexpr Named<StlinkTool> kStlinkTools[] = {{StlinkTool::stand_in, "stand-in"}, {StlinkTool::debian, "debian"}};
+
+constexpr Named<StlinkFault> kStlinkFaults[] = {
+    {StlinkFault::none, "none"},
+    {StlinkFault::error_words, "error-words"},
+    {StlinkFault::no_programmer, "no-programmer"},
+    {StlinkFault::missing, "missing"},
+    {StlinkFault::killed, "killed"},
+    {StlinkFault::no_effect, "no-effect"},
+};
+
+constexpr Named<bool> kPresence[] = {{false, "present"}, {true, "missing"}};
+
 // Decimal digits only: no sign, no blanks, no base prefix; leading zeros are
 // fine ("011" is eleven), as everywhere on the stand.
 bool parse_decimal(std::string_view text, uint64_t max, uint64_t& out) {
@@ -214,6 +227,28 @@ std::string print_together(const Scenario& s) {
   return out.empty() ? "none" : out;
 }
 
+// The dump: the firmware version it installs, or a word for one that holds no program or is not there.
+bool parse_dump(Scenario& s, std::string_view text, std::string& why) {
+  uint64_t v = 0;
+  if (text == "garbage" || text == "missing") {
+    s.shield.dump = text == "garbage" ? DumpKind::garbage : DumpKind::missing;
+  } else if (parse_decimal(text, 65535, v)) {
+    s.shield.dump = DumpKind::firmware;
+    s.shield.dump_version = static_cast<uint16_t>(v);
+  } else {
+    why = quoted(text) + " is neither a firmware version 0..65535 nor garbage or missing";
+    return false;
+  }
+  return true;
+}
+
+std::string print_dump(const Scenario& s) {
+  auto kind = s.shield.dump;
+  return kind == DumpKind::garbage   ? "garbage"
+         : kind == DumpKind::missing ? "missing"
+                                     : std::to_string(s.shield.dump_version);
+}
+
 bool parse_speed(Scenario& s, std::string_view text, std::string& why) {
   // Plain decimal notation only: no sign, exponent, blanks, inf or nan.
   auto dot = text.find('.');
@@ -302,6 +337,23 @@ constexpr ScenarioKey kKeys[] = {
      KeyScope::lasting, enum_parse<&S::upload_fault, kUploadFaults>, enum_print<&S::upload_fault, kUploadFaults>},
     {"upload.count", "0..4294967295", "for dies: the lines it reads before it is killed", KeyScope::lasting,
      decimal_parse<&S::upload_count, 0xFFFFFFFF>, decimal_print<&S::upload_count>},
+    {"stlink.tool", "stand-in|debian",
+     "the ST-Link tool ./proj/stlink-repo/build/Release/st-flash: the stand's stand-in, or Debian's st-flash "
+     "(stlink-tools), which finds no programmer here",
+     KeyScope::lasting, enum_parse<&S::stlink_tool, kStlinkTools>, enum_print<&S::stlink_tool, kStlinkTools>},
+    {"stlink.fault", "none|error-words|no-programmer|missing|killed|no-effect",
+     "a fault of the ST-Link tool: errors in its output, no programmer found, not there, killed before "
+     "writing, success reported but nothing written (Debian's tool: only missing)",
+     KeyScope::lasting, enum_parse<&S::stlink_fault, kStlinkFaults>, enum_print<&S::stlink_fault, kStlinkFaults>},
+    {"stlink.count", "0..4294967295", "the runs of the tool the fault hits, from the stand's first; 0 = every run",
+     KeyScope::lasting, decimal_parse<&S::stlink_count, 0xFFFFFFFF>, decimal_print<&S::stlink_count>},
+    {"stlink.runs", "0..4294967295", "the runs of the stand-in so far (it counts them; stlink.count is measured on it)",
+     KeyScope::lasting, decimal_parse<&S::stlink_runs, 0xFFFFFFFF>, decimal_print<&S::stlink_runs>},
+    {"dump", "0..65535|garbage|missing",
+     "the reference dump home/pi/Dump.bin: the firmware version it installs, a file holding no program, or none",
+     KeyScope::lasting, parse_dump, print_dump},
+    {"flasher", "present|missing", "./Velk_Flasher, which the stand program starts through sudo", KeyScope::lasting,
+     enum_parse<&S::flasher_missing, kPresence>, enum_print<&S::flasher_missing, kPresence>},
     {"boot.version", "0..4294967295", "the version the shield's resident bootloader reports", KeyScope::lasting,
      decimal_parse<&S::boot_version, 0xFFFFFFFF>, decimal_print<&S::boot_version>},
     {"boot.fault", "none|silent|garbled|refuse",

@@ -51,6 +51,26 @@ enum class UploadFault : uint8_t {
   dies,     // ends (killed) after reading `upload_count` lines
 };
 
+// The ST-Link tool ./proj/stlink-repo/build/Release/st-flash in the working
+// directory: the stand's stand-in, or Debian's st-flash (which finds no
+// programmer on a machine without one).
+enum class StlinkTool : uint8_t { stand_in, debian };
+
+// Faults of the ST-Link tool.
+enum class StlinkFault : uint8_t {
+  none,
+  error_words,    // reports errors (two words holding "ERROR", one "Invalid"), writes nothing
+  no_programmer,  // finds no ST-Link, as the real tool without one: status 255
+  missing,        // not there: the shell cannot start it
+  killed,         // killed by a signal before it writes
+  no_effect,      // reports success and writes nothing
+};
+
+// The reference dump home/pi/Dump.bin the launcher writes into the working
+// directory: a firmware image of `dump_version`, a file that holds no program,
+// or none.
+enum class DumpKind : uint8_t { firmware, garbage, missing };
+
 struct ShieldState {
   uint8_t number = 26;
   Edition edition = Edition::general;
@@ -83,6 +103,15 @@ struct ShieldState {
   // The uploader, kept with the shield's state so every reader of the stand sees it.
   UploadFault upload_fault = UploadFault::none;
   uint32_t upload_count = 0;
+  // The ST-Link tool and its reference dump. Its fault hits runs 1..stlink_count
+  // of the stand (every run at 0); the tool counts its runs in stlink_runs.
+  StlinkTool stlink_tool = StlinkTool::stand_in;
+  StlinkFault stlink_fault = StlinkFault::none;
+  uint32_t stlink_count = 0;
+  uint32_t stlink_runs = 0;
+  DumpKind dump = DumpKind::firmware;
+  uint16_t dump_version = 325;
+  bool flasher_missing = false;  // ./Velk_Flasher, which the stand program starts through sudo
 };
 
 // Puts this shield on the stand. With a non-empty path, that scenario file is

@@ -30,7 +30,7 @@ struct Fd {
   }
 };
 
-bool write_all(int fd, const std::string& text) {
+bool write_all(int fd, std::string_view text) {
   size_t done = 0;
   while (done < text.size()) {
     ssize_t n = ::write(fd, text.data() + done, text.size() - done);
@@ -52,18 +52,22 @@ bool read_all(int fd, std::string& text) {
   }
 }
 
-// Whole and atomically, through a link to the file it names.
-bool file_replace(const std::string& path, const std::string& text, std::string& error) {
-  std::string target = target_of(path);
+// Whole and atomically at `target`; `path` names it in the message.
+bool replace_at(const std::string& target, const std::string& path, std::string_view bytes, std::string& error) {
   std::string temp = target + ".XXXXXX";
   Fd out{::mkostemp(temp.data(), O_CLOEXEC)};
-  bool ok = out.fd >= 0 && ::fchmod(out.fd, 0644) == 0 && write_all(out.fd, text) && ::fsync(out.fd) == 0 &&
+  bool ok = out.fd >= 0 && ::fchmod(out.fd, 0644) == 0 && write_all(out.fd, bytes) && ::fsync(out.fd) == 0 &&
             ::rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) {
     error = "cannot write " + path + ": " + reason();
     if (out.fd >= 0) ::unlink(temp.c_str());
   }
   return ok;
+}
+
+// Whole and atomically, through a link to the file it names.
+bool file_replace(const std::string& path, const std::string& text, std::string& error) {
+  return replace_at(target_of(path), path, text, error);
 }
 
 std::string beside(const std::string& state_path, const char* name) {
@@ -101,6 +105,10 @@ bool is_board_text(std::string_view text) {
 }
 
 }  // namespace
+
+bool stand_file_write(const std::string& path, std::string_view bytes, std::string& error) {
+  return replace_at(path, path, bytes, error);
+}
 
 StandFileLock::StandFileLock(const std::string& state_path, bool exclusive) {
   std::string lock_path = target_of(state_path) + ".lock";

@@ -8,6 +8,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "scenario.h"
 
@@ -53,6 +54,12 @@ bool scenario_load(const std::string& path, Scenario& s, bool& found, std::strin
 
 // Writes the lasting keys of `s` to `path`, whole and atomically. Takes no lock.
 bool scenario_save(const std::string& path, const Scenario& s, std::string& error);
+
+// Writes `bytes` to `path` whole and atomically (a fresh temporary file beside
+// it, synced and renamed over it). A symbolic link at `path` is replaced by the
+// file, never written through. False with `error` naming the file and the
+// reason. Takes no lock.
+bool stand_file_write(const std::string& path, std::string_view bytes, std::string& error);
 
 // The stand time file beside a state file ("dir/shield.state" -> "dir/stand.time").
 std::string stand_time_path(const std::string& state_path);

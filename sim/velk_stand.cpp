@@ -5,6 +5,7 @@
 #include <getopt.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace sim;
+
+// Where the stand program runs the ST-Link tool, and the size of the dump the
+// stand makes (a modest image; the rest of the area stays erased).
+constexpr const char* kStFlashPath = "proj/stlink-repo/build/Release/st-flash";
+constexpr size_t kDumpSize = 16 * 1024;
 
 struct Setting {
   const ScenarioKey* key;
@@ -72,8 +78,9 @@ void usage(std::FILE* out) {
     }
   }
   std::fprintf(out,
-               "\nExit status: that of the program; 64 a bad option, 66 no program to start,\n"
-               "73 a directory that cannot be written, 78 a scenario file that cannot be used.\n"
+               "\nExit status: that of the program; 64 a bad option, 66 no program to start (or no\n"
+               "Debian st-flash for stlink.tool=debian), 73 a directory that cannot be written,\n"
+               "78 a scenario file that cannot be used.\n"
                "Example: velk-stand --number 31 --link-fault late --link-count 2 --trace traces -- -harmonic\n");
 }
 
@@ -83,12 +90,14 @@ std::string absolute(const std::string& path) {
   return ec ? path : p.lexically_normal().string();
 }
 
-std::string program_beside_launcher() {
+// A program installed beside the launcher (the stand program, the flasher,
+// the stand-ins).
+std::string beside_launcher(const char* name) {
   char self[PATH_MAX];
   ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return "Velk_STM_Tool";
+  if (n <= 0) return name;
   self[n] = '\0';
-  return (fs::path(self).parent_path() / "Velk_STM_Tool").string();
+  return (fs::path(self).parent_path() / name).string();
 }
 
 void add_setting(Request& r, std::string_view name, const std::string& value, const std::string& shown_as) {
@@ -200,18 +209,97 @@ void provide_images(const std::string& dir) {
   }
 }
 
-// The uploader the program starts as ./Sendrik/Sendrik: a link to the stand-in
-// beside the launcher, or none when the scenario says it is missing. An
-// uploader that is not such a link (somebody's own) is left alone.
-void prepare_uploader(const std::string& dir, const Scenario& s) {
-  fs::path uploader = fs::path(dir) / "Sendrik" / "Sendrik";
+// A link the launcher keeps at `path` (in the working directory) to
+// `target`, or none when `wanted` is false. A file there that is not a link is
+// somebody's own and is left alone.
+void place_link(const fs::path& path, const fs::path& target, bool wanted, const char* what) {
   std::error_code ec;
-  if (fs::exists(fs::symlink_status(uploader, ec)) && !fs::is_symlink(fs::symlink_status(uploader, ec))) return;
-  fs::remove(uploader, ec);
-  if (s.shield.upload_fault == UploadFault::missing) return;
-  fs::create_directories(uploader.parent_path(), ec);
-  fs::create_symlink(fs::path(program_beside_launcher()).parent_path() / "velk-sendrik", uploader, ec);
-  if (ec) fail(kExitCannotWrite, "cannot put the uploader at " + uploader.string() + ": " + ec.message());
+  auto status = fs::symlink_status(path, ec);
+  if (fs::exists(status) && !fs::is_symlink(status)) return;
+  fs::remove(path, ec);
+  if (!wanted) return;
+  fs::create_directories(path.parent_path(), ec);
+  fs::create_symlink(target, path, ec);
+  if (ec) fail(kExitCannotWrite, std::string("cannot put the ") + what + " at " + path.string() + ": " + ec.message());
+  if (!fs::exists(target, ec))
+    std::fprintf(stderr, "velk-stand: note: %s is missing (build it), so %s cannot start\n", target.c_str(),
+                 path.c_str());
+}
+
+// Debian's st-flash (stlink-tools), found on the PATH as a shell would.
+std::string debian_st_flash() {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  for (size_t at = 0; at <= dirs.size();) {
+    size_t colon = std::min(dirs.find(':', at), dirs.size());
+    std::string tool = (colon == at ? std::string(".") : dirs.substr(at, colon - at)) + "/st-flash";
+    if (::access(tool.c_str(), X_OK) == 0) return absolute(tool);
+    at = colon + 1;
+  }
+  fail(kExitNoProgram, "stlink.tool=debian: Debian's st-flash is not on the PATH (apt-get install stlink-tools)");
+}
+
+// The outside programs the stand program starts from its working directory:
+// the uploader ./Sendrik/Sendrik, the ST-Link tool, and ./Velk_Flasher
+// (through sudo). The ST-Link stand-in is there with stlink.fault=missing and a
+// count, as it then plays the missing tool for the counted runs itself.
+void prepare_programs(const std::string& dir, const ShieldState& shield) {
+  fs::path d(dir);
+  place_link(d / "Sendrik" / "Sendrik", beside_launcher("velk-sendrik"), shield.upload_fault != UploadFault::missing,
+             "uploader");
+  bool debian = shield.stlink_tool == StlinkTool::debian;
+  bool st_flash = shield.stlink_fault != StlinkFault::missing || (shield.stlink_count != 0 && !debian);
+  place_link(d / kStFlashPath, st_flash && debian ? debian_st_flash() : beside_launcher("velk-st-flash"), st_flash,
+             "ST-Link tool");
+  place_link(d / "Velk_Flasher", beside_launcher("Velk_Flasher"), !shield.flasher_missing, "flasher");
+}
+
+// sudo, as the stand program runs the flasher: its stand-in, alone in a
+// directory put first on the PATH the program gets, so nothing else is shadowed.
+void prepare_sudo(const std::string& dir) {
+  fs::path commands = fs::path(dir) / "stand-bin";
+  place_link(commands / "sudo", beside_launcher("velk-sudo"), true, "sudo stand-in");
+  const char* path = std::getenv("PATH");
+  std::string rest = path && *path ? path : "/usr/local/bin:/usr/bin:/bin";
+  ::setenv("PATH", (commands.string() + ":" + rest).c_str(), 1);
+}
+
+// The reference dump the ST-Link tool writes, DIR/home/pi/Dump.bin (the
+// stand's /home/pi), made from the scenario on every start. A dump there that
+// the stand did not make (or a home/pi that is a link) is the user's own and is
+// left alone: never written through.
+bool stand_made_dump(const fs::path& path) {
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::symlink_status(path, ec)) || fs::file_size(path, ec) != kDumpSize) return false;
+  std::vector<uint8_t> bytes(kDumpSize);
+  std::FILE* in = std::fopen(path.c_str(), "rb");
+  bool read = in && std::fread(bytes.data(), 1, bytes.size(), in) == bytes.size();
+  if (in) std::fclose(in);
+  return read &&
+         (image_inspect(bytes).kind == ImageKind::firmware || bytes == image_make(ImageKind::none, 0, kDumpSize));
+}
+
+void prepare_dump(const std::string& dir, const ShieldState& shield) {
+  fs::path home = fs::path(dir) / "home", pi = home / "pi", dump = pi / "Dump.bin";
+  std::error_code ec;  // links are looked at before anything is made, so none is followed
+  bool own = fs::is_symlink(fs::symlink_status(home, ec)) || fs::is_symlink(fs::symlink_status(pi, ec)) ||
+             (fs::exists(fs::symlink_status(dump, ec)) && !stand_made_dump(dump));
+  if (own) {
+    if (shield.dump == DumpKind::missing)
+      std::fprintf(stderr, "velk-stand: note: dump=missing, but %s is not the stand's: left as it is\n", dump.c_str());
+    return;
+  }
+  fs::create_directories(pi, ec);
+  if (shield.dump == DumpKind::missing) {
+    fs::remove(dump, ec);
+    return;
+  }
+  bool garbage = shield.dump == DumpKind::garbage;
+  auto bytes =
+      image_make(garbage ? ImageKind::none : ImageKind::firmware, garbage ? 0 : shield.dump_version, kDumpSize);
+  std::string error;
+  if (!stand_file_write(dump.string(), {reinterpret_cast<const char*>(bytes.data()), bytes.size()}, error))
+    fail(kExitCannotWrite, error);
 }
 
 void pass_run_settings(const Request& r) {
@@ -230,13 +318,16 @@ void pass_run_settings(const Request& r) {
 
 int main(int argc, char** argv) {
   Request r = parse_options(argc, argv);
-  std::string program = r.program.empty() ? program_beside_launcher() : r.program;
+  std::string program = r.program.empty() ? beside_launcher("Velk_STM_Tool") : r.program;
   if (::access(program.c_str(), X_OK) != 0) fail(kExitNoProgram, "no program at " + program + " (build it first)");
 
   std::string dir = absolute(r.dir);
   make_directory(dir, "working directory");
   std::string state_path = dir + "/shield.state";
-  prepare_uploader(dir, prepare_state(r, state_path));
+  Scenario scenario = prepare_state(r, state_path);
+  prepare_programs(dir, scenario.shield);
+  prepare_dump(dir, scenario.shield);
+  prepare_sudo(dir);
   provide_images(dir);
   pass_run_settings(r);
   ::setenv("VELK_SIM_STATE", state_path.c_str(), 1);
