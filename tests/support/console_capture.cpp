@@ -31,16 +31,6 @@ std::string shield_parameters(int firmware, int number, const std::string& id) {
          "\nShield   : " + std::to_string(number) + "\n" + (id.empty() ? "" : "Shield ID: " + id + "\n\n");
 }
 
-std::string audio_transcript(bool judged) {
-  static const int kAmplitudes[] = {124, 2, 3, 43, 3, 2, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 1, 1, 1};
-  std::string out =
-      judged ? "Идет проверка звукового тракта. Ожидайте...\n" : "Идет считывание гармоник. Ожидайте...\n";
-  for (int c = 1; c <= 10; ++c) out += "\nСчитывание звука " + std::to_string(c) + "/10\n";
-  out += "\n\nАмплитуды гармоник:\n";
-  for (int b = 0; b < 22; ++b) out += std::to_string(b) + ": - " + std::to_string(kAmplitudes[b]) + "\n";
-  return judged ? out + "\nЗвуковой спектр полностью соответствует.\n" : out;
-}
-
 std::string printed(const std::function<void()>& run) {
   testing::internal::CaptureStdout();
   run();

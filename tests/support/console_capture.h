@@ -20,10 +20,5 @@ std::string times(int n, const std::string& text);
 // line only when `id` is given.
 std::string shield_parameters(int firmware, int number, const std::string& id = "");
 
-// What a measurement of the audio path prints for a healthy shield 26 of the
-// general edition: with `judged`, the test pass's audio check (passing);
-// otherwise the spectrum mode's reading.
-std::string audio_transcript(bool judged);
-
 // What `run` printed on standard output.
 std::string printed(const std::function<void()>& run);
