@@ -39,3 +39,9 @@ uint8_t buffer_read(buffer_st* b) {
   }
   return result;
 }
+
+bool buffer_empty(const buffer_st* b) {
+  for (auto& slot : b->data)
+    if (slot[_BUFFER_READY] == 1) return false;
+  return true;
+}

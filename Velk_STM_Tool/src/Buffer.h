@@ -32,6 +32,7 @@ extern buffer_st bufferSPI_MISO;
 
 void buffer_write(buffer_st* bufferStruct);
 uint8_t buffer_read(buffer_st* bufferStruct);
+bool buffer_empty(const buffer_st* bufferStruct);  // no frame waits to be read
 
 // Composes one frame in `write` and queues it, atomically against the other thread.
 template <typename Compose>

@@ -17,6 +17,7 @@
 #include "prompts.h"
 #include "records.h"
 #include "report.h"
+#include "spi.h"
 
 namespace {
 
@@ -68,6 +69,9 @@ void menu_main() {
 
 void menu() {
   numb_repeat_ReadShield = 0;
+  // A reply lost before the pass (in the main menu) is still asked for while
+  // the operator answers; how that ends is the link's state before the pass.
+  SPI_settle();
   if (menuSt.functionRead == _FUNCTIONREAD_LINKFAILED) link_failed();
   report_beginPass();
   if (menu_flag(FLAGSET_STLINKUPDATE)) menu_block_stlink_update();  // its outcome shows at the read

@@ -1,5 +1,6 @@
 #include "spi.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,8 @@
 pthread_t spiPthread;
 
 namespace {
+
+std::atomic<bool> exchanging{false};  // a request taken, its reply not yet judged
 
 void queue_reply(const uint8_t (&reply)[_FRAME_BYTES]) {
   buffer_compose(&bufferSPI_MISO, [&](uint8_t* write) {
@@ -52,12 +55,22 @@ void SPI_init() {
   bcm2835_delay(_SPI_SETTLE_MS);
 }
 
+void SPI_settle() {
+  auto queued = [] {
+    std::lock_guard guard(bufferSPI_MOSI.lock);
+    return !buffer_empty(&bufferSPI_MOSI);
+  };
+  for (unsigned waited = 0; (exchanging || queued()) && waited < _SPI_SETTLE_LIMIT_MS; waited += _SPI_CYCLETIMEPAUSE)
+    bcm2835_delay(_SPI_CYCLETIMEPAUSE);
+}
+
 void* SPI_th_TxRx(void*) {
   uint8_t TempBufferRead[_FRAME_BYTES];
   uint8_t request[_BUFFER_ELEMENTS];
   uint8_t SPI_mumbRepeat = 0;
   for (;;) {
     if (take_request(request)) {
+      exchanging = true;
       bcm2835_spi_transfer_write(request, _FRAME_BYTES);
       uint8_t functionSend = request[1];
       bcm2835_delay(SPI_str.speedRead);
@@ -88,6 +101,7 @@ void* SPI_th_TxRx(void*) {
       ++linkEvents.failures;
     }
     SPI_parser();
+    exchanging = false;
     bcm2835_delay(_SPI_CYCLETIMEPAUSE);
   }
   return nullptr;

@@ -20,6 +20,11 @@ extern pthread_t spiPthread;
 // library could not map it), says so and ends the program.
 void SPI_init();
 
+// Lets the requests still queued from before run out (answered, or the link
+// marked failed), for at most _SPI_SETTLE_LIMIT_MS; at once when none is left.
+inline constexpr unsigned _SPI_SETTLE_LIMIT_MS = 10000;
+void SPI_settle();
+
 // The exchange thread; never returns.
 void* SPI_th_TxRx(void* arg);
 
