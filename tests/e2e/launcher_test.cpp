@@ -6,13 +6,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "program_run.h"
-#include "stand_files.h"
 #include "test_stand.h"
 
 namespace {
@@ -97,73 +94,6 @@ TEST(Launcher, PutsTheOutsideProgramsInPlaceAndLeavesTheUsersOwnAlone) {
        "sudo ./Velk_Flasher; echo $?; ls home/pi; test -e proj/stlink-repo/build/Release/st-flash || echo no tool"});
   EXPECT_EQ(run.out, "1\nno tool\n");
   EXPECT_EQ(run.err, "sudo: ./Velk_Flasher: command not found\n");
-}
-
-// The ST-Link stand-in on a shield with firmware 321 and a dump of 330: for
-// each fault its status, the firmware the shield then boots, whether the flash
-// was written, the words a stand program counts as errors (and the lower-case
-// ones it must not count), the stand time it took and a piece of its output.
-// The same run again prints the same bytes.
-TEST(StFlashStandIn, WritesTheDumpOrFailsAsItsFaultSays) {
-  SKIP_IF_CLOCK_RUNS_FREE();
-  const std::string done = "2025-03-03T08:00:03 INFO common.c: Flash written and verified! jolly good!\n";
-  const struct {
-    std::vector<std::string> settings;
-    int status, firmware;
-    bool written;
-    int errors, lower, ms;
-    std::string says;
-  } cases[] = {
-      {{}, 0, 330, true, 0, 0, 3200, done},
-      {{"--stlink-fault", "error-words"}, 255, 321, false, 3, 2, 1400, "failed: LIBUSB_ERROR_PIPE\n"},
-      {{"--stlink-fault", "no-programmer"},
-       255,
-       321,
-       false,
-       0,
-       0,
-       20,
-       "st-flash 1.7.0\n2025-03-03T08:00:00 WARN usb.c: Couldn't find any ST-Link devices\n"},
-      {{"--stlink-fault", "killed"}, 128 + 9, 321, false, 0, 0, 500, "st-flash 1.7.0\n"},
-      {{"--stlink-fault", "no-effect"}, 0, 321, false, 0, 0, 3200, done},
-      {{"--stlink-fault", "missing", "--stlink-count", "1"},
-       127,
-       321,
-       false,
-       0,
-       0,
-       0,
-       "sh: 1: ./proj/stlink-repo/build/Release/st-flash: not found\n"},
-      {{"--stlink-fault", "error-words", "--stlink-count", "1", "--stlink-runs", "1"}, 0, 330, true, 0, 0, 3200, done},
-      {{"--dump", "missing"}, 255, 321, false, 2, 0, 400, "ERROR common.c: open(/home/pi/Dump.bin) == -1\n"},
-      {{"--dump", "garbage"}, 0, 321, true, 0, 0, 3200, " 16/ 16 pages written\n"},
-      {{}, 0, 330, true, 0, 0, 3200, done},
-  };
-  std::map<std::vector<std::string>, std::string> printed;
-  for (auto& c : cases) {
-    TempDir tmp;
-    std::vector<std::string> args = {"--dir", "D", "--firmware", "321", "--dump", "330"};
-    args.insert(args.end(), c.settings.begin(), c.settings.end());
-    args.insert(args.end(), {"--program", "/bin/true"});
-    ASSERT_EQ(launch(tmp, args).status, 0);
-    auto run = run_program({"./proj/stlink-repo/build/Release/st-flash", "write", "/home/pi/Dump.bin", "0x8000000"},
-                           tmp.file("D"), "");
-    std::string output = run.out + run.err, shown = c.settings.empty() ? "healthy" : c.settings[1];
-    std::istringstream words(output);
-    int errors = 0, lower = 0;
-    for (std::string w; words >> w;) {
-      errors += has(w, "ERROR") || has(w, "Invalid");
-      lower += has(w, "error") || has(w, "invalid");
-    }
-    EXPECT_EQ(run.status, c.status) << shown << run.err;
-    EXPECT_TRUE(has(read_file(tmp.file("D/shield.state")), "\nfirmware=" + std::to_string(c.firmware) + "\n")) << shown;
-    EXPECT_EQ(std::filesystem::exists(tmp.file("D/shield.application.bin")), c.written) << shown;
-    EXPECT_EQ(errors * 10 + lower, c.errors * 10 + c.lower) << shown << ": errors, lower-case words\n" << output;
-    EXPECT_EQ(sim::stand_time_load(tmp.file("D/stand.time")), c.ms * 1000u) << shown;
-    EXPECT_TRUE(has(output, c.says)) << shown << "\n" << output;
-    auto [first, added] = printed.emplace(c.settings, output);
-    EXPECT_EQ(output, first->second) << shown << ": the same run printed other bytes";
-  }
 }
 
 // Two programs on one stand: a child started through the shell begins at its
