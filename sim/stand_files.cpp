@@ -52,13 +52,16 @@ bool read_all(int fd, std::string& text) {
   }
 }
 
-// Whole and atomically, through a link to the file it names.
-bool file_replace(const std::string& path, const std::string& text, std::string& error) {
+enum class Sync : bool { no, yes };
+
+// Whole and atomically, through a link to the file it names; synced before the
+// rename when a crash must not lose it.
+bool file_replace(const std::string& path, const std::string& text, std::string& error, Sync sync = Sync::yes) {
   std::string target = target_of(path);
   std::string temp = target + ".XXXXXX";
   Fd out{::mkostemp(temp.data(), O_CLOEXEC)};
-  bool ok = out.fd >= 0 && ::fchmod(out.fd, 0644) == 0 && write_all(out.fd, text) && ::fsync(out.fd) == 0 &&
-            ::rename(temp.c_str(), target.c_str()) == 0;
+  bool ok = out.fd >= 0 && ::fchmod(out.fd, 0644) == 0 && write_all(out.fd, text) &&
+            (sync == Sync::no || ::fsync(out.fd) == 0) && ::rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) {
     error = "cannot write " + path + ": " + reason();
     if (out.fd >= 0) ::unlink(temp.c_str());
@@ -161,7 +164,9 @@ uint64_t stand_time_load(const std::string& path) {
 
 void stand_time_save(const std::string& path, uint64_t time_us) {
   std::string error;
-  file_replace(path, std::to_string(time_us) + "\n", error);  // a lost time only restarts the axis
+  // Written at every start of a child program, so not synced: a time lost in
+  // a crash only restarts the axis.
+  file_replace(path, std::to_string(time_us) + "\n", error, Sync::no);
 }
 
 std::string board_lines_path(const std::string& state_path) { return beside(state_path, "board.lines"); }
