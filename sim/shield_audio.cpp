@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 
 namespace sim {
 namespace {
@@ -34,12 +33,6 @@ constexpr double kSilence = 128.0;
 constexpr double kWeakGain = 0.3;    // a weak path: about 10 dB down
 constexpr double kClipShare = 0.35;  // a distorting path: clipped at this share of the tone's amplitude
 
-// The tone and its harmonics repeat every 441 samples (10 ms), so one period is
-// synthesised and then copied: the same bytes as synthesising every sample (no
-// sample of any model lies near a rounding step), for a 500th of the work.
-static_assert(kToneHz == static_cast<int>(kToneHz));
-constexpr size_t kPeriod = kAudioRate / std::gcd(kAudioRate, static_cast<int>(kToneHz));
-
 const AudioPath& model_path(const ShieldState& s) {
   if (s.number == 27) return kModel27;
   return s.edition == Edition::kordent ? kKordent26 : kGeneral26;
@@ -51,15 +44,19 @@ std::vector<uint8_t> shield_audio(const ShieldState& shield, size_t count) {
   const AudioPath& path = model_path(shield);
   const double gain = shield.audio == AudioFault::weak ? kWeakGain : 1.0;
   const double clip = shield.audio == AudioFault::distorted ? kClipShare * path.amplitude[0] : 1e9;
+  // One period is synthesised and then copied: the same bytes as synthesising
+  // every sample (none of any model lies near a rounding step), for a 500th of
+  // the work.
   std::vector<uint8_t> samples(count);
-  for (size_t n = 0; n < std::min(count, kPeriod); ++n) {
+  for (size_t n = 0; n < std::min(count, kTonePeriod); ++n) {
     double tone = 0;
     for (int h = 0; h < kHarmonics; ++h)
       tone += path.amplitude[h] * std::cos(2 * M_PI * (h + 1) * kToneHz * double(n) / kAudioRate + path.phase[h]);
     double v = shield.audio == AudioFault::dead ? kSilence : path.level + std::clamp(gain * tone, -clip, clip);
     samples[n] = static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
   }
-  for (size_t n = kPeriod; n < count; ++n) samples[n] = samples[n - kPeriod];
+  for (size_t done = kTonePeriod; done < count; done *= 2)  // whole periods, doubling
+    std::copy_n(samples.begin(), std::min(done, count - done), samples.begin() + static_cast<ptrdiff_t>(done));
   return samples;
 }
 
