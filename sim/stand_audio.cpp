@@ -20,7 +20,8 @@ namespace sim {
 namespace {
 
 constexpr int kToneSeconds = 5;
-static_assert(kAudioRate * kToneSeconds % kTonePeriod == 0);  // the tone file holds whole periods
+// The tone file holds whole periods.
+static_assert(kAudioRate * kToneSeconds % kTonePeriod == 0);
 constexpr double kToneLevel = 0.5;  // of full scale
 
 std::string quoted(const std::string& path) {
