@@ -16,6 +16,9 @@ namespace sim {
 
 inline constexpr int kAudioRate = 44100;
 inline constexpr double kToneHz = 1000.0;
+// Samples after which the tone and its harmonics repeat: 10 ms, ten cycles.
+inline constexpr size_t kTonePeriod = 441;
+static_assert(kTonePeriod * kToneHz == 10 * kAudioRate);
 
 // The first `count` samples the recorder gets from this shield.
 std::vector<uint8_t> shield_audio(const ShieldState& shield, size_t count);

@@ -1,5 +1,6 @@
 #include "stand_audio.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +20,8 @@ namespace sim {
 namespace {
 
 constexpr int kToneSeconds = 5;
+// The tone file holds whole periods.
+static_assert(kAudioRate * kToneSeconds % kTonePeriod == 0);
 constexpr double kToneLevel = 0.5;  // of full scale
 
 std::string quoted(const std::string& path) {
@@ -59,10 +62,13 @@ std::string tone_wav() {
   put_le(out, 16, 2);
   out += "data";
   put_le(out, data, 4);
-  for (uint32_t n = 0; n < samples; ++n) {
+  // One period synthesised, then copied: the same bytes, for a 500th of the work.
+  std::string period;
+  for (uint32_t n = 0; n < kTonePeriod; ++n) {
     double v = kToneLevel * 32767 * std::sin(2 * M_PI * kToneHz * n / kAudioRate);
-    put_le(out, static_cast<uint16_t>(static_cast<int16_t>(std::lround(v))), 2);
+    put_le(period, static_cast<uint16_t>(static_cast<int16_t>(std::lround(v))), 2);
   }
+  for (uint32_t n = 0; n < samples; n += kTonePeriod) out += period;
   return out;
 }
 
@@ -77,6 +83,27 @@ bool write_whole(const std::string& path, std::string_view bytes, std::string& e
   error = "cannot write " + path + ": " + std::strerror(errno);
   std::remove(temp.c_str());
   return false;
+}
+
+// The regular file at `path` (not a link) holds exactly `bytes`.
+bool holds(const std::string& path, std::string_view bytes) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info;
+  std::string text;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<size_t>(info.st_size) == bytes.size()) {
+    text.resize(bytes.size() + 1);  // one more: a file grown meanwhile reads longer
+    ssize_t n = ::read(fd, text.data(), text.size());
+    text.resize(n < 0 ? 0 : static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return text == bytes;
+}
+
+// The player and the recorder start ten times a pass with the same files:
+// they are written only when they change.
+bool write_changed(const std::string& path, std::string_view bytes, std::string& error) {
+  return holds(path, bytes) || write_whole(path, bytes, error);
 }
 
 bool starts_with_word(const char* command, std::string_view word) {
@@ -103,10 +130,10 @@ void wait_for_player() {
 bool stand_audio_prepare(const std::string& dir, const ShieldState& shield, std::string& error) {
   const std::string config = dir + "/" + kAlsaConfig, tone = dir + "/" + kToneFile;
   struct stat info;
-  if (!write_whole(config, config_text(dir), error)) return false;
+  if (!write_changed(config, config_text(dir), error)) return false;
   if (::stat(tone.c_str(), &info) != 0 && !write_whole(tone, tone_wav(), error)) return false;
   auto audio = shield_audio(shield, kAudioRate * kToneSeconds);
-  if (!write_whole(dir + "/" + kShieldAudio, {reinterpret_cast<const char*>(audio.data()), audio.size()}, error))
+  if (!write_changed(dir + "/" + kShieldAudio, {reinterpret_cast<const char*>(audio.data()), audio.size()}, error))
     return false;
   ::setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
   return true;

@@ -52,12 +52,16 @@ bool read_all(int fd, std::string& text) {
   }
 }
 
-// Whole and atomically at `target`; `path` names it in the message.
-bool replace_at(const std::string& target, const std::string& path, std::string_view bytes, std::string& error) {
+enum class Sync : bool { no, yes };
+
+// Whole and atomically at `target`, synced before the rename when a crash must
+// not lose it; `path` names it in the message.
+bool replace_at(const std::string& target, const std::string& path, std::string_view bytes, std::string& error,
+                Sync sync = Sync::yes) {
   std::string temp = target + ".XXXXXX";
   Fd out{::mkostemp(temp.data(), O_CLOEXEC)};
-  bool ok = out.fd >= 0 && ::fchmod(out.fd, 0644) == 0 && write_all(out.fd, bytes) && ::fsync(out.fd) == 0 &&
-            ::rename(temp.c_str(), target.c_str()) == 0;
+  bool ok = out.fd >= 0 && ::fchmod(out.fd, 0644) == 0 && write_all(out.fd, bytes) &&
+            (sync == Sync::no || ::fsync(out.fd) == 0) && ::rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) {
     error = "cannot write " + path + ": " + reason();
     if (out.fd >= 0) ::unlink(temp.c_str());
@@ -66,8 +70,8 @@ bool replace_at(const std::string& target, const std::string& path, std::string_
 }
 
 // Whole and atomically, through a link to the file it names.
-bool file_replace(const std::string& path, const std::string& text, std::string& error) {
-  return replace_at(target_of(path), path, text, error);
+bool file_replace(const std::string& path, const std::string& text, std::string& error, Sync sync = Sync::yes) {
+  return replace_at(target_of(path), path, text, error, sync);
 }
 
 std::string beside(const std::string& state_path, const char* name) {
@@ -169,7 +173,9 @@ uint64_t stand_time_load(const std::string& path) {
 
 void stand_time_save(const std::string& path, uint64_t time_us) {
   std::string error;
-  file_replace(path, std::to_string(time_us) + "\n", error);  // a lost time only restarts the axis
+  // Written at every start of a child program, so not synced: a time lost in
+  // a crash only restarts the axis.
+  file_replace(path, std::to_string(time_us) + "\n", error, Sync::no);
 }
 
 std::string board_lines_path(const std::string& state_path) { return beside(state_path, "board.lines"); }

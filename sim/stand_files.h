@@ -1,10 +1,10 @@
 // The files through which every program on one simulated stand shares it: the
 // shield's lasting state (shield.state) and the stand time reached so far
 // (stand.time, beside it). Readers and writers take an advisory lock
-// (<state>.lock); a file is written whole to a fresh temporary name, synced and
-// renamed over the old one, so that no program ever reads half a file and a
-// program killed half-way leaves the previous state. A state file that is a
-// symbolic link stays one: the file it points at is replaced.
+// (<state>.lock); a file is written whole to a fresh temporary name, synced (but
+// the stand time) and renamed over the old one, so that no program ever reads
+// half a file and a program killed half-way leaves the previous state. A state
+// file that is a symbolic link stays one: the file it points at is replaced.
 #pragma once
 #include <cstdint>
 #include <string>
