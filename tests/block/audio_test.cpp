@@ -92,7 +92,7 @@ TEST(AudioCheckRepeat, AsksAgainWithoutAReferenceAndMeasuresAfreshAfterAFailure)
 // gives another spectrum the second time; bins 64 up are not written.
 TEST(AudioCapture, RecorderThatCannotBeStartedEndsTheProgramAPlayerOnlyGetsTheMessage) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");  // the child must not inherit the parked link thread
-  TempDir dir, tools;
+  static TempDir dir, tools;  // removed at exit, also by a dying child
   TestStand().start_program();  // a healthy general 26
   ASSERT_EQ(chdir(dir.path().c_str()), 0);
   auto tool = [&](const char* name, const std::string& script, mode_t mode) {

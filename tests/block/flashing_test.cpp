@@ -34,12 +34,12 @@ class Flashing : public testing::Test {
  protected:
   void SetUp() override {
     GTEST_FLAG_SET(death_test_style, "threadsafe");  // the child must not inherit the parked link thread
+    static TempDir dir;  // removed at exit, also by a dying child
     TestStand().start_program();
-    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
     put_tool("bin/sudo", "exec \"$@\"");
-    setenv("PATH", (dir_.file("bin") + ":" + getenv("PATH")).c_str(), 1);
+    setenv("PATH", (dir.file("bin") + ":" + getenv("PATH")).c_str(), 1);
   }
-  TempDir dir_;
 };
 
 // Only a word holding one of the two words in capitals as written counts,

@@ -6,6 +6,7 @@
 
 #include <bcm2835.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <map>
@@ -142,6 +143,8 @@ TEST(SpiTraceDeathTest, EachTransferIsOneWindowOfItsBytesAndBitTimeInTimeOrderAl
 // A program on the stand, unlike a test, does not ask to keep the trace
 // (a transfer keeps three events: CE0 active, the window, CE0 inactive).
 TEST(Trace, NothingIsKeptInMemoryUnlessAsked) {
+  TempDir dir;  // the stand's files go there
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);
   ASSERT_TRUE(bcm2835_init() && bcm2835_spi_begin());
   uint8_t frame[8] = {};
   auto kept = [] { return std::to_string(sim::trace_lines().size() + sim::trace_windows().size()) + " "; };
