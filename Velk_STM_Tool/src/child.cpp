@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 
@@ -17,7 +18,8 @@ constexpr int kShellCannotRun = 126;
 constexpr int kShellNotFound = 127;
 constexpr int kShellSignalBase = 128;  // the shell reports a child ended by signal n as 128 + n
 constexpr int kSignalMax = 64;
-constexpr unsigned kPollMs = 5;
+constexpr unsigned kPollFirstMs = 1;  // most children are done within a few ms
+constexpr unsigned kPollMaxMs = 16;
 constexpr unsigned kTermGraceMs = 1000;  // after SIGTERM, before SIGKILL
 
 void sleep_ms(unsigned ms) {
@@ -36,13 +38,13 @@ int wait_blocking(pid_t pid) {
 
 // The child's status once it has ended within `limit_ms`, or nothing.
 std::optional<int> wait_polling(pid_t pid, unsigned limit_ms) {
-  for (unsigned waited = 0;; waited += kPollMs) {
+  for (unsigned waited = 0, pause = kPollFirstMs;; waited += pause, pause = std::min(2 * pause, kPollMaxMs)) {
     int status = 0;
     pid_t r = waitpid(pid, &status, WNOHANG);
     if (r == pid) return status;
     if (r < 0 && errno != EINTR) return -1;
     if (waited >= limit_ms) return std::nullopt;
-    sleep_ms(kPollMs);
+    sleep_ms(pause);
   }
 }
 

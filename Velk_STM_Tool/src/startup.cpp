@@ -18,6 +18,7 @@ void stand_startup(int argc, char** argv) {
     menu_flag_settings |= 1u << FLAGSET_HARMONICREAD;
     std::printf("Запуск в режиме считывания гармоник.\n");
   }
+  std::fflush(stdout);  // what the library says on failure comes after what was printed
   if (!bcm2835_init()) {
     // The library has said why; no line may be touched now.
     std::printf("Ошибка: нет доступа к периферии Raspberry Pi (требуются права root).\n");
