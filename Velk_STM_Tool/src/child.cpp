@@ -20,7 +20,7 @@ constexpr int kShellSignalBase = 128;  // the shell reports a child ended by sig
 constexpr int kSignalMax = 64;
 constexpr unsigned kPollFirstMs = 1;  // most children are done within a few ms
 constexpr unsigned kPollMaxMs = 16;
-constexpr unsigned kTermGraceMs = 1000;  // after SIGTERM, before SIGKILL
+constexpr int kNoStatus = -1;  // never started, or its end could not be collected
 
 void sleep_ms(unsigned ms) {
   // Real time: the child runs in real time, whatever clock the program's delays follow.
@@ -32,7 +32,7 @@ void sleep_ms(unsigned ms) {
 int wait_blocking(pid_t pid) {
   int status = 0;
   while (waitpid(pid, &status, 0) < 0)
-    if (errno != EINTR) return -1;
+    if (errno != EINTR) return kNoStatus;
   return status;
 }
 
@@ -42,7 +42,7 @@ std::optional<int> wait_polling(pid_t pid, unsigned limit_ms) {
     int status = 0;
     pid_t r = waitpid(pid, &status, WNOHANG);
     if (r == pid) return status;
-    if (r < 0 && errno != EINTR) return -1;
+    if (r < 0 && errno != EINTR) return kNoStatus;
     if (waited >= limit_ms) return std::nullopt;
     sleep_ms(pause);
   }
@@ -75,7 +75,7 @@ ShellCommand::ShellCommand(const char* command, Pipe pipe) {
   if (failed != 0 || !(stream_ = fdopen(ours, from_child ? "r" : "w"))) {
     close(ours);
     if (failed == 0) wait_blocking(pid_);
-    pid_ = -1;
+    pid_ = 0;
   }
 }
 
@@ -90,32 +90,26 @@ void ShellCommand::close_pipe() {
 
 int ShellCommand::wait() {
   close_pipe();
-  if (pid_ <= 0) return -1;
-  int status = wait_blocking(pid_);
-  pid_ = -1;
+  int status = pid_ > 0 ? wait_blocking(pid_) : kNoStatus;
+  pid_ = 0;
   return status;
 }
 
 std::optional<int> ShellCommand::wait_for(unsigned limit_ms) {
   close_pipe();
-  if (pid_ <= 0) return -1;
-  auto status = wait_polling(pid_, limit_ms);
+  std::optional<int> status = pid_ > 0 ? wait_polling(pid_, limit_ms) : kNoStatus;
   if (!status) {
-    const pid_t target = group_ ? -pid_ : pid_;
-    kill(target, SIGTERM);
-    if (!wait_polling(pid_, kTermGraceMs)) {
-      kill(target, SIGKILL);
-      wait_blocking(pid_);
-    }
+    kill(group_ ? -pid_ : pid_, SIGKILL);  // it had its time; what it started goes too
+    wait_blocking(pid_);
   }
-  pid_ = -1;
+  pid_ = 0;
   return status;
 }
 
 ChildEnd child_end(int status) {
-  if (status == -1) return {true, 0, -1};
+  if (status == kNoStatus) return {true, 0, kNoStatus};
   if (WIFSIGNALED(status)) return {false, WTERMSIG(status), kShellSignalBase + WTERMSIG(status)};
-  int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  int code = WIFEXITED(status) ? WEXITSTATUS(status) : kNoStatus;
   bool by_signal = code > kShellSignalBase && code <= kShellSignalBase + kSignalMax;
   return {code == kShellCannotRun || code == kShellNotFound, by_signal ? code - kShellSignalBase : 0, code};
 }

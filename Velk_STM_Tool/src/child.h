@@ -25,12 +25,12 @@ class ShellCommand {
   // gives it, or -1 when it never started.
   int wait();
   // As wait(), for at most `limit_ms` of real time; a child still running then
-  // is stopped (SIGTERM, then SIGKILL) and nothing is returned.
+  // is killed, with what it started when it is fed by us, and nothing is returned.
   std::optional<int> wait_for(unsigned limit_ms);
 
  private:
   void close_pipe();
-  pid_t pid_ = -1;
+  pid_t pid_ = 0;  // none
   bool group_ = false;  // the child leads a process group of its own
   std::FILE* stream_ = nullptr;
 };

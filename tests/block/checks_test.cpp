@@ -109,8 +109,10 @@ TEST(StandReport, ListsEveryFailureAndLivesThroughAnUploaderThatIsGoneOrCannotBe
   EXPECT_FALSE(sigismember(&blocked, SIGPIPE));
   put_uploader("not a program\n", std::filesystem::perms::owner_read);
   EXPECT_TRUE(report(0).ends_with("Количество ошибок: 0" + none));
-  put_uploader("#!/bin/sh\ncat >/dev/null\nexec sleep 60\n", std::filesystem::perms::owner_all);
   upload_waitLimitMs = 100;
+  put_uploader("#!/bin/sh\ncat >/dev/null\n", std::filesystem::perms::owner_all);  // ends when its input does
+  EXPECT_TRUE(report(0).ends_with("Количество ошибок: 0\n\n\n"));
+  put_uploader("#!/bin/sh\ncat >/dev/null\nexec sleep 60\n", std::filesystem::perms::owner_all);
   EXPECT_TRUE(report(0).ends_with("Количество ошибок: 0" + none));
 }
 

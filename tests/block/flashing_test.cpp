@@ -99,11 +99,13 @@ TEST_F(Flashing, FlasherStatusIsToldAndEndsTheProgramOnEveryFailure) {
   const std::pair<std::string, std::string> ending[] = {
       {"exit 15", "Код завершения flasher 15\n" + failed},
       {"kill -TERM $$", "Код завершения flasher 143\nFlasher остановлен сигналом 15\n" + failed},
+      {"not executable", "Код завершения flasher 126\n" + kMissing},
       {"", "Код завершения flasher 127\n" + kMissing},
   };
   for (auto& [script, shown] : ending) {
     if (script.empty()) std::filesystem::remove("Velk_Flasher");
     else put_tool("Velk_Flasher", script);
+    if (script == "not executable") std::filesystem::permissions("Velk_Flasher", std::filesystem::perms::owner_read);
     EXPECT_EXIT((stdout_to_stderr(), menu_block_FirmwareUpgrade()), testing::ExitedWithCode(0), kUnderway + shown)
         << script;
   }
