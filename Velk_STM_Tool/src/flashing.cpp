@@ -45,8 +45,10 @@ int stlink_run() {
   GPIO_hardReset();
   GPIO_hardReset();
   if (end.not_started) missing_files();
-  if (end.signal) std::printf("st-flash остановлен сигналом %d\n", end.signal);
-  else if (end.code != 0) std::printf("Код завершения st-flash %d\n", end.code);
+  if (end.signal)
+    std::printf("st-flash остановлен сигналом %d\n", end.signal);
+  else if (end.code != 0)
+    std::printf("Код завершения st-flash %d\n", end.code);
   return end.code != 0 && error == 0 ? 1 : error;
 }
 
@@ -93,7 +95,7 @@ void menu_block_FirmwareUpgrade() {
   std::printf("%s", kUnderway);
   // Its log is read and dropped: a flasher whose pipe filled or closed would
   // stop half-way through the shield's flash.
-  char drained[4096];
+  char drained[BUFSIZ];
   while (std::fread(drained, 1, sizeof drained, flasher.stream()) > 0) {
   }
   ChildEnd end = child_end(flasher.wait());

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "child.h"
 #include "console_capture.h"
 #include "gpio.h"
 #include "program_run.h"
@@ -34,13 +35,27 @@ class Flashing : public testing::Test {
  protected:
   void SetUp() override {
     GTEST_FLAG_SET(death_test_style, "threadsafe");  // the child must not inherit the parked link thread
-    static TempDir dir;  // removed at exit, also by a dying child
+    static TempDir dir;                              // removed at exit, also by a dying child
     TestStand().start_program();
     ASSERT_EQ(chdir(dir.path().c_str()), 0);
     put_tool("bin/sudo", "exec \"$@\"");
     setenv("PATH", (dir.file("bin") + ":" + getenv("PATH")).c_str(), 1);
   }
 };
+
+// How a tool ended, from its wait status: the shell's 126 and 127 mean it never
+// ran, 128 + n (up to the last signal, 64) that signal n ended it.
+TEST(ChildEnd, TellsAToolNotStartedAndASignalAlsoAsTheShellReportsThem) {
+  const std::tuple<int, bool, int, int> cases[] = {
+      {-1, true, 0, -1},         {0, false, 0, 0},          {255 << 8, false, 0, 255}, {126 << 8, true, 0, 126},
+      {127 << 8, true, 0, 127},  {9, false, 9, 137},        {129 << 8, false, 1, 129}, {192 << 8, false, 64, 192},
+      {193 << 8, false, 0, 193}, {128 << 8, false, 0, 128},
+  };
+  for (auto [status, not_started, signal, code] : cases) {
+    ChildEnd end = child_end(status);
+    EXPECT_EQ(std::tuple(end.not_started, end.signal, end.code), std::tuple(not_started, signal, code)) << status;
+  }
+}
 
 // Only a word holding one of the two words in capitals as written counts,
 // once however often; a word is cut by white space only, at any length.
@@ -104,8 +119,10 @@ TEST_F(Flashing, FlasherStatusIsToldAndEndsTheProgramOnEveryFailure) {
       {"", "Код завершения flasher 127\n" + kMissing},
   };
   for (auto& [script, shown] : ending) {
-    if (script.empty()) std::filesystem::remove("Velk_Flasher");
-    else put_tool("Velk_Flasher", script);
+    if (script.empty())
+      std::filesystem::remove("Velk_Flasher");
+    else
+      put_tool("Velk_Flasher", script);
     if (script == "not executable") std::filesystem::permissions("Velk_Flasher", std::filesystem::perms::owner_read);
     EXPECT_EXIT((stdout_to_stderr(), menu_block_FirmwareUpgrade()), testing::ExitedWithCode(0), kUnderway + shown)
         << script;
