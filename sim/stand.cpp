@@ -53,8 +53,7 @@ void stand_start_from_environment() {
     if (!scenario_load(c.state_path, c.scenario, found, error)) refuse(kExitBadScenario, error);
   }
   if (!scenario_from_environment(c.scenario, error)) refuse(kExitBadScenario, error);
-  if (!c.scenario.run.trace_dir.empty() &&
-      !trace_open(c.scenario.run.trace_dir, program_invocation_short_name, error))
+  if (!c.scenario.run.trace_dir.empty() && !trace_open(c.scenario.run.trace_dir, program_invocation_short_name, error))
     refuse(kExitCannotWrite, "cannot write the trace: " + error);
   stand_start(c);
 }

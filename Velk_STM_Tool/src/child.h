@@ -30,7 +30,7 @@ class ShellCommand {
 
  private:
   void close_pipe();
-  pid_t pid_ = 0;  // none
+  pid_t pid_ = 0;       // none
   bool group_ = false;  // the child leads a process group of its own
   std::FILE* stream_ = nullptr;
 };

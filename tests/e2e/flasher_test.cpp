@@ -12,8 +12,8 @@
 
 #include "console_capture.h"
 #include "program_run.h"
-#include "test_stand.h"
 #include "shield_image.h"
+#include "test_stand.h"
 
 namespace {
 
