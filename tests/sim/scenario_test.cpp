@@ -22,7 +22,7 @@ TEST(ScenarioValues, FollowOneRuleWhereverTheyAreGiven) {
   // Key, value, as the file writes it back (nullptr: refused).
   // clang-format off
   const std::tuple<const char*, const char*, const char*> cases[] = {
-      {"number", "011", "11"}, {"number", "256", nullptr}, {"number", "0x1f", nullptr}, {"number", "+31", nullptr},
+      {"number", "00000000000000000000011", "11"}, {"number", "256", nullptr}, {"number", "0x1f", nullptr}, {"number", "+31", nullptr},
       {"number", "", nullptr}, {"link.code", "0x1A", "0x1a"}, {"link.code", "24", "0x18"},
       {"link.code", "0x100", nullptr}, {"id", "1,0xABC,7", "00000001,00000abc,00000007"}, {"id", "1,2,3,4", nullptr},
       {"id", "1,,3", nullptr}, {"id", "123456789,0,0", nullptr}, {"link.fault", "wrong-address", "wrong-address"},
