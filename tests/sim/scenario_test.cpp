@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -14,6 +15,7 @@
 namespace {
 
 using sim::Scenario;
+using namespace std::chrono_literals;
 
 // Decimal numbers with leading zeros and nothing else; codes also in hex;
 // identifier words in hex, three of them, 32 bits each; names from a list;
@@ -64,8 +66,9 @@ TEST(ScenarioFile, ReadsBackWhatItWritesAndNamesTheLineItCannotUse) {
 }
 
 // A state file that is a link stays one and the file it names gets the new
-// state; no temporary file is left. A program starts at the stand time kept
-// beside the state; a time file that does not read as one starts the axis again.
+// state; no temporary file is left, nor one a killed writer left. A program
+// starts at the stand time kept beside the state, refuses one that does not
+// read as one, and publishes its own when SIGTERM or SIGINT ends it.
 TEST(StandFiles, RefuseWhatIsNoShieldStateReplaceThroughALinkAndKeepTheStandTime) {
   TempDir dir;
   std::filesystem::create_directory(dir.file("a-directory"));
@@ -74,7 +77,7 @@ TEST(StandFiles, RefuseWhatIsNoShieldStateReplaceThroughALinkAndKeepTheStandTime
   Scenario s;
   bool found = true;
   std::string error;
-  for (auto [name, reason] : {std::pair{"a-directory", "a directory, not a shield state"},
+  for (auto [name, reason] : {std::pair{"a-directory", "a directory, not a stand file"},
                               {"empty", "empty"},
                               {"dangling", "a symbolic link to a missing file"}}) {
     EXPECT_FALSE(sim::scenario_load(dir.file(name), s, found, error)) << name;
@@ -83,6 +86,8 @@ TEST(StandFiles, RefuseWhatIsNoShieldStateReplaceThroughALinkAndKeepTheStandTime
   EXPECT_TRUE(sim::scenario_load(dir.file("missing"), s, found, error));
   EXPECT_FALSE(found);
   std::ofstream(dir.file("real.state")) << "number=1\n";
+  std::ofstream(dir.file("real.state.Ab12cd")) << "number=";  // a killed writer's
+  std::filesystem::last_write_time(dir.file("real.state.Ab12cd"), std::filesystem::file_time_type::clock::now() - 1h);
   std::filesystem::create_symlink(dir.file("real.state"), dir.file("shield.state"));
   s.shield.number = 77;
   ASSERT_TRUE(sim::scenario_save(dir.file("shield.state"), s, error)) << error;
@@ -92,10 +97,15 @@ TEST(StandFiles, RefuseWhatIsNoShieldStateReplaceThroughALinkAndKeepTheStandTime
 
   EXPECT_EQ(sim::stand_time_path("d/shield.state") + " " + sim::stand_time_path("shield.state"),
             "d/stand.time stand.time");
-  for (auto [text, time] : {std::pair{"1234\n", 1234u}, {"12x\n", 0u}, {"x", 0u}}) {
+  for (auto [text, time] : {std::pair{"12x\n", "refused"}, {"", "refused"}, {"00000000000000000000001234\n", "1234"}}) {
     std::ofstream(dir.file("stand.time")) << text;
-    EXPECT_EQ(sim::stand_time_load(dir.file("stand.time")), time) << text;
+    uint64_t t = 0;
+    EXPECT_EQ(sim::stand_time_load(dir.file("stand.time"), t, error) ? std::to_string(t) : "refused", time) << text;
   }
+  for (int signal : {SIGTERM, SIGINT})
+    EXPECT_EXIT((sim::stand_start({.scenario = {}, .state_path = dir.file("shield.state")}), sim::clock_delay_us(1500), raise(signal)),
+                testing::KilledBySignal(signal), "");
+  EXPECT_EQ(read_file(dir.file("stand.time")), "4234\n");
 }
 
 }  // namespace
