@@ -121,14 +121,14 @@ TEST(Launcher, PutsTheOutsideProgramsInPlaceAndLeavesTheUsersOwnAlone) {
       launch(tmp, {"--dir", "D", "--program", "/bin/sh", "--", "-c",
                    "command -v sudo; sudo ./Velk_Flasher Osmu_v324.bin >/dev/null; echo $?; cat home/pi/Dump.bin"});
   EXPECT_EQ(run.out, tmp.file("D/stand-bin/sudo") + "\n5\nmine") << run.err;
-  launch(tmp, {"--dir", "E", "--program", "/bin/true"});  // the stand's own dump, taken away again below
-  run = launch(
-      tmp,
-      {"--dir", "E", "--flasher", "missing", "--stlink-fault", "missing", "--dump", "missing", "--program", "/bin/sh",
-       "--", "-c",
-       "sudo ./Velk_Flasher; echo $?; ls home/pi; test -e proj/stlink-repo/build/Release/st-flash || echo no tool"});
-  EXPECT_EQ(run.out, "1\nno tool\n");
-  EXPECT_EQ(run.err, "sudo: ./Velk_Flasher: command not found\n");
+  const std::string e = "E x\"";  // ALSA splits its configuration path at blanks; quotes end its strings
+  launch(tmp, {"--dir", e, "--program", "/bin/true"});  // the stand's own dump, taken away again below
+  run = launch(tmp, {"--dir", e, "--flasher", "missing", "--stlink-fault", "missing", "--dump", "missing",
+                     "--program", "/bin/sh", "--", "-c",
+                     "sudo ./Velk_Flasher; echo $?; ls home/pi; test -e proj/stlink-repo/build/Release/st-flash || "
+                     "echo no tool; " VELK_STAND_PROBE_PATH " run \"arecord -q -D lp -s 100 x.wav\" >&2; wc -c <x.wav"});
+  EXPECT_EQ(run.out, "1\nno tool\n144\n");
+  EXPECT_EQ(run.err, "sudo: ./Velk_Flasher: command not found\nrun at 0.0 ms\n");
 }
 
 // Two programs on one stand: a child started through the shell begins at its
