@@ -80,7 +80,7 @@ void usage(std::FILE* out) {
   std::fprintf(out,
                "\nExit status: that of the program; 64 a bad option, 66 no program to start (or no\n"
                "Debian st-flash for stlink.tool=debian), 73 a directory that cannot be written,\n"
-               "78 a scenario file that cannot be used.\n"
+               "78 a stand file (scenario, stand.time, lock) that cannot be used.\n"
                "Example: velk-stand --number 31 --link-fault late --link-count 2 --trace traces -- -harmonic\n");
 }
 
