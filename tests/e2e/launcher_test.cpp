@@ -39,14 +39,11 @@ TEST(Launcher, StartsTheProgramOnTheScenarioGivenByOptionsNamedAfterTheKeys) {
 // What a test puts at a path before the run: "@X" a symbolic link to X, "|" a
 // FIFO, "/" a directory, anything else a file holding it.
 void put(const TempDir& tmp, const std::string& path, const std::string& what) {
-  if (what.starts_with('@'))
-    std::filesystem::create_symlink(tmp.file(what.substr(1)), tmp.file(path));
-  else if (what == "|")
-    ASSERT_EQ(mkfifo(tmp.file(path).c_str(), 0644), 0);
-  else if (what == "/")
-    std::filesystem::create_directory(tmp.file(path));
-  else
-    std::ofstream(tmp.file(path)) << what;
+  auto at = tmp.file(path);
+  if (what.starts_with('@')) return std::filesystem::create_symlink(tmp.file(what.substr(1)), at);
+  if (what == "|") return (void)mkfifo(at.c_str(), 0644);
+  if (what == "/") return (void)std::filesystem::create_directory(at);
+  std::ofstream(at) << what;
 }
 
 // Each kind of refusal of the launcher (its options, the program, the stand's
@@ -70,16 +67,19 @@ TEST(Stand, RefusesWhatItCannotUseWithItsOwnStatusAndWordsStartingNothing) {
       {{"--bogus"}, {}, {}, 64, "velk-stand: unknown option --bogus"},
       {{"--speed"}, {}, {}, 64, "velk-stand: --speed needs a value"},
       {{"--dir", ""}, {}, {}, 64, "velk-stand: --dir needs a value"},
-      {{"--program", ""}, {}, {}, 64, "velk-stand: --program needs a value"},
       {{"--trace", ""}, {}, {}, 64, "velk-stand: --trace needs a value"},
       {{"stray"}, {}, {}, 64, "velk-stand: unexpected argument stray"},
       {{"--program", "nothing-here"}, {}, {}, 66, "velk-stand: no program at "},
-      {{}, {{"D/shield.state", "numbr=31\n"}}, {}, 78, "D/shield.state, line 1: unknown key \"numbr\""},
+      {{}, {{"D/shield.state", "speed=1\n"}}, {}, 78, "D/shield.state, line 1: unknown key \"speed\""},  // a run's
+      {{}, {{"D/shield.state", "number=1\nnumber=2\n"}}, {}, 78, "D/shield.state, line 2: \"number\" is given twice"},
+      {{}, {{"D/shield.state", "firmware\n"}}, {}, 78, "D/shield.state, line 1: expected key=value, found \"firm"},
       {{}, {{"D/shield.state", "number=" + a_lot}}, {}, 78, "line 1: number: \"" + a_lot.substr(0, 60) + "...\" is not"},
-      {{}, {{"D/shield.state", std::string("number=3\0x\n", 11)}}, {}, 78, "line 1: number: \"3\\x00x\" is not"},
+      {{}, {{"D/shield.state", std::string("# a shield\n\nnumber=3\0x\n", 23)}}, {}, 78, "line 3: number: \"3\\x00x\" is"},
+      {{}, {{"D/shield.state", "/"}}, {}, 78, "D/shield.state: a directory, not a stand file"},
+      {{}, {{"D/shield.state", ""}}, {}, 78, "D/shield.state: empty"},
+      {{}, {{"D/shield.state", "@nowhere"}}, {}, 78, "D/shield.state: a symbolic link to a missing file"},
       {{"--fresh"}, {{"D/shield.state", "@F"}}, {}, 78, "D/shield.state: a symbolic link to "},
-      {{}, {{"D/stand.time", "@F"}}, {}, 78, "D/stand.time: a symbolic link to "},
-      {{}, {{"P", "|"}, {"D/stand.time", "@P"}}, {}, 78, "D/stand.time: a symbolic link to "},
+      {{}, {{"P", "|"}, {"D/stand.time", "@P"}}, {}, 78, "D/stand.time: a symbolic link to "},  // to a device
       {{}, {{"D/stand.time", "99999999999999999999\n"}}, {}, 78, "\"99999999999999999999\\x0a\" is not a stand time"},
       {{}, {{"D/shield.state.lock", "/"}}, {}, 78, "D/shield.state.lock: cannot be used as the stand's lock: Is a"},
       {{"--dir", "F"}, {}, {}, 73, "F as the working directory"},
@@ -89,7 +89,7 @@ TEST(Stand, RefusesWhatItCannotUseWithItsOwnStatusAndWordsStartingNothing) {
       {{"program"}, {{"D/stand.time", "|"}}, {}, 78, "stand.time: not a regular file"},
       {{"program"}, {{"D/shield.state.lock", "@D/shield.state.lock"}}, {}, 78, "lock: a symbolic link"},
       {{"program"}, {}, {{"VELK_SIM_SPEED", "fast"}}, 78, "VELK_SIM_SPEED: \"fast\" is not 0"},
-      {{"program"}, {}, {{"VELK_SIM_TRACE", "/nonexistent/t"}}, 73, "trace: /nonexistent/t/Velk_STM_Tool.vcd: No such"},
+      {{"program"}, {}, {{"VELK_SIM_TRACE", "../F/t"}}, 73, "trace: ../F/t/Velk_STM_Tool.vcd: Not a directory"},
   };
   for (auto& c : cases) {
     TempDir tmp;
