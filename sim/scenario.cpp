@@ -1,5 +1,6 @@
 #include "scenario.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -66,15 +67,7 @@ constexpr Named<StlinkFault> kStlinkFaults[] = {
 
 constexpr Named<bool> kPresence[] = {{false, "present"}, {true, "missing"}};
 
-// Decimal digits only: no sign, no blanks, no base prefix; leading zeros are
-// fine ("011" is eleven), as everywhere on the stand.
-bool parse_decimal(std::string_view text, uint64_t max, uint64_t& out) {
-  if (text.empty() || text.size() > 20) return false;
-  for (char c : text)
-    if (c < '0' || c > '9') return false;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-  return ec == std::errc{} && end == text.data() + text.size() && out <= max;
-}
+std::string quote_value(std::string_view text) { return "\"" + printable(text) + "\""; }
 
 bool parse_hex(std::string_view text, uint64_t max, uint64_t& out) {
   if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);
@@ -85,7 +78,7 @@ bool parse_hex(std::string_view text, uint64_t max, uint64_t& out) {
 
 // A function code: decimal, or hexadecimal with 0x as on the wire dumps.
 bool parse_code(std::string_view text, uint64_t& out) {
-  return text.starts_with("0x") || text.starts_with("0X") ? parse_hex(text, 0xFF, out) : parse_decimal(text, 0xFF, out);
+  return text.starts_with("0x") || text.starts_with("0X") ? parse_hex(text, 0xFF, out) : decimal_value(text, 0xFF, out);
 }
 
 template <typename T>
@@ -113,13 +106,12 @@ const T& field(const Scenario& s, T RunSettings::*f) {
   return s.run.*f;
 }
 
-std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 template <auto Field, uint64_t Max>
 constexpr auto decimal_parse = [](Scenario& s, std::string_view text, std::string& why) {
   uint64_t v = 0;
-  if (!parse_decimal(text, Max, v)) {
-    why = quoted(text) + " is not a decimal number in 0.." + std::to_string(Max);
+  if (!decimal_value(text, Max, v)) {
+    why = quote_value(text) + " is not a decimal number in 0.." + std::to_string(Max);
     return false;
   }
   using T = std::remove_reference_t<decltype(field(s, Field))>;
@@ -134,7 +126,7 @@ template <auto Field, const auto& Names>
 constexpr auto enum_parse = [](Scenario& s, std::string_view text, std::string& why) {
   for (auto& n : Names)
     if (n.name == text) return field(s, Field) = n.value, true;
-  why = quoted(text) + " is none of";
+  why = quote_value(text) + " is none of";
   for (auto& n : Names) why += " " + std::string(n.name);
   return false;
 };
@@ -157,7 +149,7 @@ bool parse_id(Scenario& s, std::string_view text, std::string& why) {
     auto word = rest.substr(0, comma);
     uint64_t v = 0;
     if ((i < 2) == (comma == std::string_view::npos) || !parse_hex(word, 0xFFFFFFFF, v)) {
-      why = quoted(text) + " is not three hexadecimal words W0,W1,W2 of up to 8 digits each";
+      why = quote_value(text) + " is not three hexadecimal words W0,W1,W2 of up to 8 digits each";
       return false;
     }
     words[i] = static_cast<uint32_t>(v);
@@ -177,7 +169,7 @@ template <auto Field>
 constexpr auto code_parse = [](Scenario& s, std::string_view text, std::string& why) {
   uint64_t v = 0;
   if (!parse_code(text, v)) {
-    why = quoted(text) + " is not a function code 0..255 or 0x00..0xff";
+    why = quote_value(text) + " is not a function code 0..255 or 0x00..0xff";
     return false;
   }
   field(s, Field) = static_cast<uint8_t>(v);
@@ -196,8 +188,8 @@ template <auto Field, uint64_t Max>
 constexpr auto signed_parse = [](Scenario& s, std::string_view text, std::string& why) {
   bool negative = text.starts_with('-');
   uint64_t v = 0;
-  if (!parse_decimal(negative ? text.substr(1) : text, Max, v)) {
-    why = quoted(text) + " is not a decimal number in -" + std::to_string(Max) + ".." + std::to_string(Max);
+  if (!decimal_value(negative ? text.substr(1) : text, Max, v)) {
+    why = quote_value(text) + " is not a decimal number in -" + std::to_string(Max) + ".." + std::to_string(Max);
     return false;
   }
   field(s, Field) = negative ? -static_cast<int32_t>(v) : static_cast<int32_t>(v);
@@ -212,7 +204,7 @@ bool parse_together(Scenario& s, std::string_view text, std::string& why) {
   }
   if (text.size() != 3 || text[1] != ',' || text[0] < '0' || text[0] > '3' || text[2] < '0' || text[2] > '3' ||
       text[0] == text[2]) {
-    why = quoted(text) + " is neither none nor two different relay channels A,B of 0..3";
+    why = quote_value(text) + " is neither none nor two different relay channels A,B of 0..3";
     return false;
   }
   s.shield.relays_together = static_cast<uint8_t>(1u << (text[0] - '0') | 1u << (text[2] - '0'));
@@ -232,11 +224,11 @@ bool parse_dump(Scenario& s, std::string_view text, std::string& why) {
   uint64_t v = 0;
   if (text == "garbage" || text == "missing") {
     s.shield.dump = text == "garbage" ? DumpKind::garbage : DumpKind::missing;
-  } else if (parse_decimal(text, 65535, v)) {
+  } else if (decimal_value(text, 65535, v)) {
     s.shield.dump = DumpKind::firmware;
     s.shield.dump_version = static_cast<uint16_t>(v);
   } else {
-    why = quoted(text) + " is neither a firmware version 0..65535 nor garbage or missing";
+    why = quote_value(text) + " is neither a firmware version 0..65535 nor garbage or missing";
     return false;
   }
   return true;
@@ -256,10 +248,10 @@ bool parse_speed(Scenario& s, std::string_view text, std::string& why) {
   auto fraction = dot == std::string_view::npos ? std::string_view("0") : text.substr(dot + 1);
   uint64_t unused = 0;
   bool plain = !whole.empty() && whole.size() <= 6 && !fraction.empty() && fraction.size() <= 6 &&
-               parse_decimal(whole, UINT64_MAX, unused) && parse_decimal(fraction, UINT64_MAX, unused);
+               decimal_value(whole, UINT64_MAX, unused) && decimal_value(fraction, UINT64_MAX, unused);
   double v = plain ? std::strtod(std::string(text).c_str(), nullptr) : -1.0;
   if (!plain || (v != 0.0 && (v < kMinSpeed || v > kMaxSpeed))) {
-    why = quoted(text) + " is not 0 (as fast as possible) or a pace from 0.1 to 50";
+    why = quote_value(text) + " is not 0 (as fast as possible) or a pace from 0.1 to 50";
     return false;
   }
   s.run.speed = v;
@@ -401,7 +393,7 @@ const ScenarioKey* scenario_key(std::string_view name) {
 bool scenario_set(Scenario& s, std::string_view name, std::string_view text, std::string& error) {
   const ScenarioKey* key = scenario_key(name);
   if (!key) {
-    error = "unknown key " + quoted(name) + " (velk-stand --help lists the keys)";
+    error = "unknown key " + quote_value(name) + " (velk-stand --help lists the keys)";
     return false;
   }
   std::string why;
@@ -432,16 +424,45 @@ bool scenario_parse(std::string_view text, const std::string& where, Scenario& s
       return false;
     };
     auto eq = line.find('=');
-    if (eq == std::string_view::npos) return fail("expected key=value, found " + quoted(line));
+    if (eq == std::string_view::npos) return fail("expected key=value, found " + quote_value(line));
     auto name = line.substr(0, eq);
     const ScenarioKey* key = scenario_key(name);
     if (!key || key->scope != KeyScope::lasting)
-      return fail("unknown key " + quoted(name) + " (velk-stand --help lists the keys)");
-    if (!seen.insert(key->name).second) return fail(quoted(name) + " is given twice");
+      return fail("unknown key " + quote_value(name) + " (velk-stand --help lists the keys)");
+    if (!seen.insert(key->name).second) return fail(quote_value(name) + " is given twice");
     std::string why;
     if (!scenario_set(s, name, line.substr(eq + 1), why)) return fail(why);
   }
   return true;
+}
+
+// Decimal digits only: no sign, no blanks, no base prefix; leading zeros are
+// fine ("011" is eleven, however many zeros lead), as everywhere on the stand.
+bool decimal_value(std::string_view text, uint64_t max, uint64_t& out) {
+  if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return false;
+  text.remove_prefix(std::min(text.find_first_not_of('0'), text.size() - 1));
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return ec == std::errc{} && end == text.data() + text.size() && out <= max;
+}
+
+std::string printable(std::string_view text) {
+  constexpr size_t kShown = 60;  // characters
+  std::string out;
+  size_t shown = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    bool continuation = (byte & 0xC0) == 0x80;  // of a UTF-8 character already counted
+    if (!continuation && shown++ == kShown) return out + "...";
+    if (byte < 0x20 || byte == 0x7F) {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+      out += escaped;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
 }
 
 std::string scenario_env_name(std::string_view key) {

@@ -72,6 +72,14 @@ std::string scenario_text(const Scenario& s);
 // Lines end in LF or CR LF; a key may appear once per file.
 bool scenario_parse(std::string_view text, const std::string& where, Scenario& s, std::string& error);
 
+// Decimal digits only, leading zeros of any length allowed, at most `max`.
+bool decimal_value(std::string_view text, uint64_t max, uint64_t& out);
+
+// `text` as a message shows what it was given: control bytes and NUL escaped
+// (\x1b), at most 60 characters and then "...", so that whatever was given,
+// the message stays one readable line.
+std::string printable(std::string_view text);
+
 // The environment name of a run key ("trace" -> "VELK_SIM_TRACE").
 std::string scenario_env_name(std::string_view key);
 

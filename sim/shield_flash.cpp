@@ -59,24 +59,21 @@ bool map(Area& a, int fd) {
   return true;
 }
 
-struct Fd {
-  int fd;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
 // A file of another size (not written by this stand) is read, the rest of the
 // area erased, and kept in memory until the next erase writes the file anew.
 void load(Area& a) {
   unmap(a);
   a.memory.clear();
-  Fd in{::open(a.path.c_str(), O_RDWR | O_CLOEXEC)};
-  a.factory = in.fd < 0 && errno == ENOENT;
+  // A link is followed only to a file the stand would have written itself.
+  std::string target, error;
+  bool usable = stand_file_target(a.path, target, error);
+  UniqueFd in{usable ? ::open(target.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC) : -1};
+  a.factory = usable && in.fd < 0 && errno == ENOENT;
   if (a.factory) return;
+  if (!usable) std::fprintf(stderr, "simulated stand: %s; the area reads as erased\n", error.c_str());
   struct stat info {};
   if (in.fd >= 0 && ::fstat(in.fd, &info) == 0 && static_cast<size_t>(info.st_size) == a.size && map(a, in.fd)) return;
-  if (in.fd < 0)
+  if (usable && in.fd < 0)
     std::fprintf(stderr, "simulated stand: %s: %s; the area reads as erased\n", a.path.c_str(), std::strerror(errno));
   a.memory.assign(a.size, 0xFF);
   size_t done = 0;
@@ -91,17 +88,11 @@ void load(Area& a) {
 // The erased area written to a fresh file that replaces the old one, so that
 // no reader ever sees a file half erased, and then mapped.
 bool write_erased(Area& a, std::string& error) {
-  std::string temp = a.path + ".XXXXXX";
-  Fd out{::mkostemp(temp.data(), O_CLOEXEC)};
-  std::vector<uint8_t> erased(a.size, 0xFF);
-  bool ok = out.fd >= 0 && ::fchmod(out.fd, 0644) == 0 &&
-            ::pwrite(out.fd, erased.data(), a.size, 0) == static_cast<ssize_t>(a.size) && ::fsync(out.fd) == 0 &&
-            ::rename(temp.c_str(), a.path.c_str()) == 0 && map(a, out.fd);
-  if (!ok) {
-    error = "cannot write " + a.path + ": " + std::strerror(errno);
-    if (out.fd >= 0) ::unlink(temp.c_str());
-  }
-  return ok;
+  UniqueFd out;
+  if (!stand_file_write(a.path, std::string(a.size, '\xFF'), error, &out)) return false;
+  if (map(a, out.fd)) return true;
+  error = "cannot map " + a.path + ": " + std::strerror(errno);
+  return false;
 }
 
 }  // namespace
@@ -111,6 +102,7 @@ void flash_reload_locked(const StandLock&, const std::string& state_path) {
   f.state_path = state_path;
   if (state_path.empty()) return;
   StandFileLock lock(state_path, false);
+  if (!lock.held()) std::fprintf(stderr, "simulated stand: %s\n", lock.error().c_str());
   for (auto area : {FlashArea::application, FlashArea::bootloader}) {
     area_of(area).path = flash_area_path(state_path, area);
     load(area_of(area));
@@ -127,7 +119,8 @@ bool flash_erase_locked(const StandLock&, FlashArea area, std::string& error) {
   a.factory = false;
   if (!a.path.empty()) {
     StandFileLock lock(flash().state_path, true);
-    if (write_erased(a, error)) return true;
+    if (!lock.held()) error = lock.error();
+    if (lock.held() && write_erased(a, error)) return true;
     unmap(a);
   }
   a.memory.assign(a.size, 0xFF);

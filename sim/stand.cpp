@@ -1,14 +1,19 @@
 #include "stand.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "board.h"
 #include "clock.h"
+#include "lock.h"
 #include "stand_audio.h"
 #include "stand_files.h"
 #include "trace.h"
@@ -29,15 +34,83 @@ std::string time_path;  // the stand time shared with other programs; empty in t
   std::exit(status);
 }
 
+// The stand time last published or read, for a signal that comes while the
+// clock cannot be read.
+std::atomic<uint64_t> last_time{0};
+
 void publish_time() {
-  if (!time_path.empty()) stand_time_save(time_path, clock_now());
+  if (time_path.empty()) return;
+  std::string error;
+  last_time = clock_now();
+  if (!stand_time_save(time_path, last_time, error)) std::fprintf(stderr, "simulated stand: %s\n", error.c_str());
+}
+
+uint64_t load_time() {
+  uint64_t t = 0;
+  std::string error;
+  if (!stand_time_load(time_path, t, error)) refuse(kExitBadScenario, error);
+  last_time = t;
+  return t;
 }
 
 // The child may have changed the board's lines as well.
 void catch_up_with_child() {
   if (time_path.empty()) return;
-  clock_catch_up(stand_time_load(time_path));
+  clock_catch_up(load_time());
   board_refresh();
+}
+
+// What a handler of SIGTERM or SIGINT needs to publish the stand time, made
+// beforehand: in a handler only plain system calls are safe.
+struct SignalPublish {
+  std::string target;  // stand.time, or the file a link there names
+  std::string temp;    // a temporary name beside it, NAME.XXXXXX as every writer's
+};
+SignalPublish* on_signal = nullptr;
+
+// The clock, unless its lock stays taken (by the thread the signal interrupted,
+// perhaps): then the time last published.
+uint64_t time_at_signal() {
+  for (int tries = 0; tries < 100; ++tries) {
+    if (stand_mutex().try_lock()) {
+      StandLock lock(stand_mutex(), std::adopt_lock);
+      uint64_t now = clock_now_locked(lock);
+      lock.release();  // kept: the program ends here
+      return now;
+    }
+    timespec pause{0, 1'000'000};
+    ::nanosleep(&pause, nullptr);
+  }
+  return last_time;
+}
+
+// Publishes the stand time, then ends the program by the signal's default
+// action (the handler is installed to be reset once it runs).
+void publish_and_end(int signal) {
+  char text[32];
+  size_t size = stand_time_text(time_at_signal(), text);
+  int fd = ::open(on_signal->temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd >= 0) {
+    bool written = ::write(fd, text, size) == static_cast<ssize_t>(size);
+    ::close(fd);
+    if (!written || ::rename(on_signal->temp.c_str(), on_signal->target.c_str()) != 0) ::unlink(on_signal->temp.c_str());
+  }
+  ::raise(signal);
+}
+
+void publish_on_signals() {
+  std::string error;
+  on_signal = new SignalPublish;  // never freed: a handler may use it to the end
+  if (!stand_file_target(time_path, on_signal->target, error)) return;
+  std::string suffix = std::to_string(::getpid() % 1'000'000);
+  on_signal->temp = on_signal->target + "." + std::string(6 - suffix.size(), '0') + suffix;
+  struct sigaction action {};
+  action.sa_handler = publish_and_end;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  struct sigaction before {};
+  for (int signal : {SIGTERM, SIGINT})  // one ignored (a background job's SIGINT) stays ignored
+    if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_DFL) ::sigaction(signal, &action, nullptr);
 }
 
 }  // namespace
@@ -50,6 +123,7 @@ void stand_start_from_environment() {
   bool found = false;
   {
     StandFileLock lock(c.state_path, false);
+    if (!lock.held()) refuse(kExitBadScenario, lock.error());
     if (!scenario_load(c.state_path, c.scenario, found, error)) refuse(kExitBadScenario, error);
   }
   if (!scenario_from_environment(c.scenario, error)) refuse(kExitBadScenario, error);
@@ -67,8 +141,9 @@ bool stand_start(const StandConfig& c) {
   clock_fail_thread_creation(run.fail_threads);
   if (!c.state_path.empty()) {
     time_path = stand_time_path(c.state_path);
-    clock_start_at(stand_time_load(time_path));
+    clock_start_at(load_time());
     std::atexit(publish_time);
+    publish_on_signals();
   }
   trace_keep_in_memory(c.keep_trace);
   shield_install(c.scenario.shield, c.state_path);

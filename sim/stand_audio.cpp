@@ -11,10 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string_view>
 
 #include "shield_audio.h"
+#include "stand_files.h"
 
 namespace sim {
 namespace {
@@ -72,17 +72,10 @@ std::string tone_wav() {
   return out;
 }
 
-// Whole: a temporary file renamed over the old one, so a tool never reads half.
+// Whole: a temporary file renamed over the old one, so a tool never reads
+// half, and a link there is replaced, never written through.
 bool write_whole(const std::string& path, std::string_view bytes, std::string& error) {
-  std::string temp = path + ".new";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (out.flush() && std::rename(temp.c_str(), path.c_str()) == 0) return true;
-  }
-  error = "cannot write " + path + ": " + std::strerror(errno);
-  std::remove(temp.c_str());
-  return false;
+  return stand_file_write(path, bytes, error);
 }
 
 // The regular file at `path` (not a link) holds exactly `bytes`.
@@ -135,7 +128,10 @@ bool stand_audio_prepare(const std::string& dir, const ShieldState& shield, std:
   auto audio = shield_audio(shield, kAudioRate * kToneSeconds);
   if (!write_changed(dir + "/" + kShieldAudio, {reinterpret_cast<const char*>(audio.data()), audio.size()}, error))
     return false;
-  ::setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
+  // ALSA splits its configuration path at blanks and colons: such a directory
+  // is named relative to the tools' working directory, which is `dir`.
+  bool splits = config.find_first_of(": ") != std::string::npos;
+  ::setenv("ALSA_CONFIG_PATH", splits ? kAlsaConfig : config.c_str(), 1);
   return true;
 }
 

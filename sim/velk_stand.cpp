@@ -80,7 +80,7 @@ void usage(std::FILE* out) {
   std::fprintf(out,
                "\nExit status: that of the program; 64 a bad option, 66 no program to start (or no\n"
                "Debian st-flash for stlink.tool=debian), 73 a directory that cannot be written,\n"
-               "78 a scenario file that cannot be used.\n"
+               "78 a stand file (scenario, stand.time, lock) that cannot be used.\n"
                "Example: velk-stand --number 31 --link-fault late --link-count 2 --trace traces -- -harmonic\n");
 }
 
@@ -104,7 +104,7 @@ void add_setting(Request& r, std::string_view name, const std::string& value, co
   const ScenarioKey* key = scenario_key(name);
   Scenario scratch;
   std::string why = "unknown key \"" + std::string(name) + "\"";
-  if (!key || !key->parse(scratch, value, why)) fail(kExitUsage, shown_as + ": " + why);
+  if (!key || !key->parse(scratch, value, why)) fail(kExitUsage, printable(shown_as) + ": " + why);
   r.settings.push_back({key, value});
 }
 
@@ -123,8 +123,11 @@ Request parse_options(int argc, char** argv) {
 
   Request r;
   opterr = 0;
-  for (int c; (c = getopt_long(argc, argv, "+:h", options.data(), nullptr)) != -1;) {
-    std::string shown = argv[optind - 1];
+  int index = -1;
+  for (int c; (c = getopt_long(argc, argv, "+:h", options.data(), &index)) != -1; index = -1) {
+    std::string shown = printable(argv[optind - 1]);
+    if (optarg && !*optarg && index >= 0)  // an empty directory, program or value names nothing
+      fail(kExitUsage, std::string("--") + options[static_cast<size_t>(index)].name + " needs a value (see --help)");
     switch (c) {
       case 'h':
         usage(stdout);
@@ -145,7 +148,7 @@ Request parse_options(int argc, char** argv) {
       case kSet: {
         std::string pair = optarg;
         auto eq = pair.find('=');
-        if (eq == std::string::npos) fail(kExitUsage, "--set wants KEY=VALUE, not \"" + pair + "\"");
+        if (eq == std::string::npos) fail(kExitUsage, "--set wants KEY=VALUE, not \"" + printable(pair) + "\"");
         add_setting(r, pair.substr(0, eq), pair.substr(eq + 1), "--set " + pair.substr(0, eq));
         break;
       }
@@ -155,7 +158,7 @@ Request parse_options(int argc, char** argv) {
     }
   }
   if (optind < argc && std::strcmp(argv[optind - 1], "--") != 0)
-    fail(kExitUsage, std::string("unexpected argument ") + argv[optind] + " (program arguments go after --)");
+    fail(kExitUsage, "unexpected argument " + printable(argv[optind]) + " (program arguments go after --)");
   r.args.assign(argv + optind, argv + argc);
   return r;
 }
@@ -163,16 +166,28 @@ Request parse_options(int argc, char** argv) {
 void make_directory(const std::string& dir, const char* what) {
   std::error_code ec;
   fs::create_directories(dir, ec);
-  if (ec || !fs::is_directory(dir)) fail(kExitCannotWrite, std::string("cannot use ") + dir + " as the " + what +
-                                                               ": " + (ec ? ec.message() : "not a directory"));
-  if (::access(dir.c_str(), W_OK) != 0)
-    fail(kExitCannotWrite, std::string("cannot use ") + dir + " as the " + what + ": " + std::strerror(errno));
+  std::string cannot = "cannot use " + printable(dir) + " as the " + what + ": ";
+  if (ec || !fs::is_directory(dir)) fail(kExitCannotWrite, cannot + (ec ? ec.message() : "not a directory"));
+  if (::access(dir.c_str(), W_OK) != 0) fail(kExitCannotWrite, cannot + std::strerror(errno));
+}
+
+std::string debian_st_flash();
+
+// What the program would refuse in the working directory, refused before
+// anything is written there: the stand time, and a tool the scenario wants.
+void check_stand(const Request& r, const Scenario& s, const std::string& state_path) {
+  uint64_t time = 0;
+  std::string error;
+  if (!r.fresh && !stand_time_load(stand_time_path(state_path), time, error)) fail(kExitBadScenario, error);
+  if (s.shield.stlink_tool == StlinkTool::debian) debian_st_flash();
 }
 
 // The shield's lasting state: the file (unless --fresh), then the options.
 // Left alone when nothing is to change, so the program judges it as it is.
+// Temporary files that killed programs left are cleared here.
 Scenario prepare_state(const Request& r, const std::string& state_path) {
   StandFileLock lock(state_path, true);
+  if (!lock.held()) fail(kExitBadScenario, lock.error());
   Scenario s;
   bool found = false;
   std::string error;
@@ -185,7 +200,9 @@ Scenario prepare_state(const Request& r, const std::string& state_path) {
     changed = true;
     board_start = board_start || setting.key->name == "board.start";
   }
+  check_stand(r, s, state_path);
   if (changed && !scenario_save(state_path, s, error)) fail(kExitCannotWrite, error);
+  stand_files_clear_stale(state_path);
   std::error_code ignored;  // no stand time, a powered-up board and the factory's flash is what --fresh wants
   if (r.fresh)
     for (auto& file : {stand_time_path(state_path), flash_area_path(state_path, FlashArea::application),
@@ -200,12 +217,12 @@ Scenario prepare_state(const Request& r, const std::string& state_path) {
 void provide_images(const std::string& dir) {
   for (auto& image : kStandImages) {
     std::string path = dir + "/" + image.file;
-    if (fs::exists(path)) continue;
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(path, ec))) continue;  // a link, even a dangling one, is never written through
     auto bytes = image_make(image.kind, image.version, image.size);
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    bool ok = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    if (out && std::fclose(out) != 0) ok = false;
-    if (!ok) fail(kExitCannotWrite, "cannot write " + path + ": " + std::strerror(errno));
+    std::string error;
+    if (!stand_file_write(path, {reinterpret_cast<const char*>(bytes.data()), bytes.size()}, error))
+      fail(kExitCannotWrite, error);
   }
 }
 
@@ -302,16 +319,19 @@ void prepare_dump(const std::string& dir, const ShieldState& shield) {
     fail(kExitCannotWrite, error);
 }
 
-void pass_run_settings(const Request& r) {
-  for (auto& setting : r.settings) {
-    if (setting.key->scope != KeyScope::run) continue;
-    std::string value = setting.value;
+// The trace directory is made (or refused) before anything else is written.
+void prepare_trace(Request& r) {
+  for (auto& setting : r.settings)
     if (setting.key->name == "trace") {
-      value = absolute(value);
-      make_directory(value, "trace directory");
+      setting.value = absolute(setting.value);
+      make_directory(setting.value, "trace directory");
     }
-    ::setenv(scenario_env_name(setting.key->name).c_str(), value.c_str(), 1);
-  }
+}
+
+void pass_run_settings(const Request& r) {
+  for (auto& setting : r.settings)
+    if (setting.key->scope == KeyScope::run)
+      ::setenv(scenario_env_name(setting.key->name).c_str(), setting.value.c_str(), 1);
 }
 
 }  // namespace
@@ -319,10 +339,12 @@ void pass_run_settings(const Request& r) {
 int main(int argc, char** argv) {
   Request r = parse_options(argc, argv);
   std::string program = r.program.empty() ? beside_launcher("Velk_STM_Tool") : r.program;
-  if (::access(program.c_str(), X_OK) != 0) fail(kExitNoProgram, "no program at " + program + " (build it first)");
+  if (::access(program.c_str(), X_OK) != 0)
+    fail(kExitNoProgram, "no program at " + printable(program) + " (build it first)");
 
   std::string dir = absolute(r.dir);
   make_directory(dir, "working directory");
+  prepare_trace(r);
   std::string state_path = dir + "/shield.state";
   Scenario scenario = prepare_state(r, state_path);
   prepare_programs(dir, scenario.shield);

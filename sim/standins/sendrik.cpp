@@ -25,7 +25,8 @@ sim::ShieldState stand_state() {
   bool found = false;
   std::string error;
   sim::StandFileLock lock(path, false);
-  if (!sim::scenario_load(path, s, found, error)) {
+  if (!lock.held()) error = lock.error();
+  if (!lock.held() || !sim::scenario_load(path, s, found, error)) {
     std::fprintf(stderr, "Sendrik (stand-in): %s\n", error.c_str());
     std::exit(sim::kExitBadScenario);
   }
@@ -38,7 +39,12 @@ int main(int, char** argv) {
   auto state = stand_state();
   bool dies = state.upload_fault == sim::UploadFault::dies;
   auto here = std::filesystem::path(argv[0]).parent_path();
-  std::ofstream sent(here / "sent.txt", std::ios::app);
+  std::string sent_path, error;  // appended to only where the stand would write it
+  if (!sim::stand_file_target((here / "sent.txt").string(), sent_path, error)) {
+    std::fprintf(stderr, "Sendrik (stand-in): %s\n", error.c_str());
+    return sim::kExitBadScenario;
+  }
+  std::ofstream sent(sent_path, std::ios::app);
   uint32_t read = 0;
   for (std::string line;;) {
     if (dies && read == state.upload_count) std::raise(SIGKILL);

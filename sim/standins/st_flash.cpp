@@ -237,6 +237,7 @@ int main(int argc, char** argv) {
   StandFileLock lock(stand.state_path, true);
   bool found = false;
   std::string error;
+  if (!lock.held()) stop(kExitBadScenario, lock.error());
   if (!scenario_load(stand.state_path, stand.scenario, found, error)) stop(kExitBadScenario, error);
   StlinkFault fault = count_run(stand);
   if (fault == StlinkFault::missing) {  // as the shell says it of a tool that is not there
@@ -245,14 +246,16 @@ int main(int argc, char** argv) {
   }
 
   std::string time_path = stand_time_path(stand.state_path);
-  Output out(stand_time_load(time_path));
+  uint64_t start = 0;
+  if (!stand_time_load(time_path, start, error)) stop(kExitBadScenario, error);
+  Output out(start);
   out.plain(stdout, "st-flash 1.7.0");
   Outcome outcome{kFailed, kNoProgrammer};
   if (fault == StlinkFault::no_programmer)
     out.log(0, "WARN", "usb.c", "Couldn't find any ST-Link devices");
   else
     outcome = flash(stand, out, request.file, fault);
-  stand_time_save(time_path, out.at(outcome.end));
+  if (!stand_time_save(time_path, out.at(outcome.end), error)) std::fprintf(stderr, "%s\n", error.c_str());
   if (outcome.killed) std::raise(SIGKILL);
   return outcome.status;
 }

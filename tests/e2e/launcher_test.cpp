@@ -2,6 +2,7 @@
 // program, what cannot be used is refused with its name and reason, and the
 // programs of one stand share the shield and the stand time.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -35,42 +36,75 @@ TEST(Launcher, StartsTheProgramOnTheScenarioGivenByOptionsNamedAfterTheKeys) {
   EXPECT_TRUE(has(launch(tmp, {"--dir", "D", "--fresh"}, "1\nexit\n").out, "Shield   : 26\n"));
 }
 
-// Each kind of refusal of the launcher (its options, the program, the shield's
-// state, the directories) and of the stand program itself (its scenario, its
-// settings, its trace) has its status and words, and nothing starts.
+// What a test puts at a path before the run: "@X" a symbolic link to X, "|" a
+// FIFO, "/" a directory, anything else a file holding it.
+void put(const TempDir& tmp, const std::string& path, const std::string& what) {
+  auto at = tmp.file(path);
+  if (what.starts_with('@')) return std::filesystem::create_symlink(tmp.file(what.substr(1)), at);
+  if (what == "|") return (void)mkfifo(at.c_str(), 0644);
+  if (what == "/") return (void)std::filesystem::create_directory(at);
+  std::ofstream(at) << what;
+}
+
+// Each kind of refusal of the launcher (its options, the program, the stand's
+// files, the directories) and of the stand program itself (its scenario, its
+// stand time, its lock, its settings, its trace) has its status and words,
+// nothing starts, nothing is written: not the state, not the file F outside
+// the working directory D, not a lock beside it.
 TEST(Stand, RefusesWhatItCannotUseWithItsOwnStatusAndWordsStartingNothing) {
+  using Files = std::vector<std::pair<std::string, std::string>>;  // put() before the run
+  const std::string a_lot(1 << 20, '7');
   const struct {
     std::vector<std::string> args;  // the launcher's after --dir D; "program": the stand program run in D
-    const char* state;              // D/shield.state, written first unless empty
+    Files files;
     Env env;
     int status;
-    const char* says;
+    std::string says;
   } cases[] = {
-      {{"--number", "256"}, "", {}, 64, "velk-stand: --number: \"256\" is not a decimal number in 0..255"},
-      {{"--set", "colour=red"}, "", {}, 64, "velk-stand: --set colour: unknown key \"colour\""},
-      {{"--bogus"}, "", {}, 64, "velk-stand: unknown option --bogus"},
-      {{"--speed"}, "", {}, 64, "velk-stand: --speed needs a value"},
-      {{"stray"}, "", {}, 64, "velk-stand: unexpected argument stray"},
-      {{"--program", "nothing-here"}, "", {}, 66, "velk-stand: no program at "},
-      {{}, "numbr=31\n", {}, 78, "D/shield.state, line 1: unknown key \"numbr\""},
-      {{"--dir", "F"}, "", {}, 73, "F as the working directory"},
-      {{"--trace", "F"}, "", {}, 73, "F as the trace directory"},
-      {{"program"}, "number=31\ncolour=red\n", {}, 78, "shield.state, line 2: unknown key \"colour\""},
-      {{"program"}, "", {{"VELK_SIM_SPEED", "fast"}}, 78, "VELK_SIM_SPEED: \"fast\" is not 0"},
-      {{"program"}, "", {{"VELK_SIM_TRACE", "/nonexistent/t"}}, 73, "trace: /nonexistent/t/Velk_STM_Tool.vcd: No such"},
+      {{"--number", "256"}, {}, {}, 64, "velk-stand: --number: \"256\" is not a decimal number in 0..255"},
+      {{"--set", "colour=red"}, {}, {}, 64, "velk-stand: --set colour: unknown key \"colour\""},
+      {{"--edition", "\x1b[31m"}, {}, {}, 64, "--edition: \"\\x1b[31m\" is none of"},
+      {{"--bogus"}, {}, {}, 64, "velk-stand: unknown option --bogus"},
+      {{"--speed"}, {}, {}, 64, "velk-stand: --speed needs a value"},
+      {{"--trace", ""}, {}, {}, 64, "velk-stand: --trace needs a value"},
+      {{"stray"}, {}, {}, 64, "velk-stand: unexpected argument stray"},
+      {{"--program", "nothing-here"}, {}, {}, 66, "velk-stand: no program at "},
+      {{}, {{"D/shield.state", "speed=1\n"}}, {}, 78, "D/shield.state, line 1: unknown key \"speed\""},  // a run's
+      {{}, {{"D/shield.state", "number=1\nnumber=2\n"}}, {}, 78, "D/shield.state, line 2: \"number\" is given twice"},
+      {{}, {{"D/shield.state", "firmware\n"}}, {}, 78, "D/shield.state, line 1: expected key=value, found \"firm"},
+      {{}, {{"D/shield.state", "number=" + a_lot}}, {}, 78, "line 1: number: \"" + a_lot.substr(0, 60) + "...\" is not"},
+      {{}, {{"D/shield.state", std::string("# a shield\n\nnumber=3\0x\n", 23)}}, {}, 78, "line 3: number: \"3\\x00x\" is"},
+      {{}, {{"D/shield.state", "/"}}, {}, 78, "D/shield.state: a directory, not a stand file"},
+      {{}, {{"D/shield.state", ""}}, {}, 78, "D/shield.state: empty"},
+      {{}, {{"D/shield.state", "@nowhere"}}, {}, 78, "D/shield.state: a symbolic link to a missing file"},
+      {{"--fresh"}, {{"D/shield.state", "@F"}}, {}, 78, "D/shield.state: a symbolic link to "},
+      {{}, {{"P", "|"}, {"D/stand.time", "@P"}}, {}, 78, "D/stand.time: a symbolic link to "},  // to a device
+      {{}, {{"D/stand.time", "99999999999999999999\n"}}, {}, 78, "\"99999999999999999999\\x0a\" is not a stand time"},
+      {{}, {{"D/shield.state.lock", "/"}}, {}, 78, "D/shield.state.lock: cannot be used as the stand's lock: Is a"},
+      {{"--dir", "F"}, {}, {}, 73, "F as the working directory"},
+      {{"--number", "51", "--trace", "F/t"}, {}, {}, 73, "F/t as the trace directory"},
+      {{"program"}, {{"D/shield.state", "number=31\r\nfirmware=x\r\n"}}, {}, 78, "state, line 2: firmware: \"x\" is"},
+      {{"program"}, {{"D/stand.time", "-5\n"}}, {}, 78, "stand.time: \"-5\\x0a\" is not a stand time"},
+      {{"program"}, {{"D/stand.time", "|"}}, {}, 78, "stand.time: not a regular file"},
+      {{"program"}, {{"D/shield.state.lock", "@D/shield.state.lock"}}, {}, 78, "lock: a symbolic link"},
+      {{"program"}, {}, {{"VELK_SIM_SPEED", "fast"}}, 78, "VELK_SIM_SPEED: \"fast\" is not 0"},
+      {{"program"}, {}, {{"VELK_SIM_TRACE", "../F/t"}}, 73, "trace: ../F/t/Velk_STM_Tool.vcd: Not a directory"},
   };
   for (auto& c : cases) {
     TempDir tmp;
     std::ofstream(tmp.file("F")) << "a file\n";
     std::filesystem::create_directory(tmp.file("D"));
-    if (*c.state) std::ofstream(tmp.file("D/shield.state")) << c.state;
+    for (auto& [path, what] : c.files) put(tmp, path, what);
+    const std::string state = read_file(tmp.file("D/shield.state"));
     bool program = c.args == std::vector<std::string>{"program"};
     std::vector<std::string> args = {"--dir", "D"};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    auto run = program ? run_program({VELK_STM_TOOL_PATH}, tmp.file("D"), "exit\n", c.env) : launch(tmp, args);
+    auto run = program ? run_program({VELK_STM_TOOL_PATH}, tmp.file("D"), "exit\n", c.env, 5) : launch(tmp, args);
     EXPECT_EQ(run.status, c.status) << c.says;
     EXPECT_TRUE(has(run.err, c.says)) << run.err;
     EXPECT_EQ(run.out, program ? "Версия: v1.4.0\n\n" : "") << "nothing may have started: " << c.says;
+    EXPECT_EQ(read_file(tmp.file("D/shield.state")) + read_file(tmp.file("F")), state + "a file\n") << c.says;
+    EXPECT_FALSE(std::filesystem::exists(tmp.file("F.lock"))) << c.says;
   }
 }
 
@@ -86,14 +120,14 @@ TEST(Launcher, PutsTheOutsideProgramsInPlaceAndLeavesTheUsersOwnAlone) {
       launch(tmp, {"--dir", "D", "--program", "/bin/sh", "--", "-c",
                    "command -v sudo; sudo ./Velk_Flasher Osmu_v324.bin >/dev/null; echo $?; cat home/pi/Dump.bin"});
   EXPECT_EQ(run.out, tmp.file("D/stand-bin/sudo") + "\n5\nmine") << run.err;
-  launch(tmp, {"--dir", "E", "--program", "/bin/true"});  // the stand's own dump, taken away again below
-  run = launch(
-      tmp,
-      {"--dir", "E", "--flasher", "missing", "--stlink-fault", "missing", "--dump", "missing", "--program", "/bin/sh",
-       "--", "-c",
-       "sudo ./Velk_Flasher; echo $?; ls home/pi; test -e proj/stlink-repo/build/Release/st-flash || echo no tool"});
-  EXPECT_EQ(run.out, "1\nno tool\n");
-  EXPECT_EQ(run.err, "sudo: ./Velk_Flasher: command not found\n");
+  const std::string e = "E x\"";  // ALSA splits its configuration path at blanks; quotes end its strings
+  launch(tmp, {"--dir", e, "--program", "/bin/true"});  // the stand's own dump, taken away again below
+  run = launch(tmp, {"--dir", e, "--flasher", "missing", "--stlink-fault", "missing", "--dump", "missing",
+                     "--program", "/bin/sh", "--", "-c",
+                     "sudo ./Velk_Flasher; echo $?; ls home/pi; test -e proj/stlink-repo/build/Release/st-flash || "
+                     "echo no tool; " VELK_STAND_PROBE_PATH " run \"arecord -q -D lp -s 100 x.wav\" >&2; wc -c <x.wav"});
+  EXPECT_EQ(run.out, "1\nno tool\n144\n");
+  EXPECT_EQ(run.err, "sudo: ./Velk_Flasher: command not found\nrun at 0.0 ms\n");
 }
 
 // Two programs on one stand: a child started through the shell begins at its
