@@ -54,7 +54,9 @@ Run update(size_t firmware_size) {
   int status = std::system(command.c_str());
   cpu = children_cpu_s() - cpu;
   std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
-  auto stand_us = sim::stand_time_load((dir / "stand.time").string());
+  uint64_t stand_us = 0;
+  std::string error;
+  if (!sim::stand_time_load((dir / "stand.time").string(), stand_us, error)) std::fprintf(stderr, "%s\n", error.c_str());
   fs::remove_all(dir);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, wall.count(), cpu, static_cast<double>(stand_us) / 1e6};
 }
