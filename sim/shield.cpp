@@ -68,6 +68,7 @@ void reload_locked() {
   auto& s = shield();
   if (s.path.empty()) return;
   StandFileLock lock(s.path, false);
+  if (!lock.held()) stop_on_bad_state(lock.error());  // unlocked, another program's write could be read half
   Scenario latest;
   bool found = false;
   std::string error;
@@ -83,6 +84,7 @@ void save_change_locked(const std::string& what, Change change) {
   change(s.state);
   if (s.path.empty()) return;
   StandFileLock lock(s.path, true);
+  if (!lock.held()) stop_on_bad_state(lock.error());  // unlocked, another program's change could be lost
   Scenario latest;
   latest.shield = s.state;
   bool found = false;
