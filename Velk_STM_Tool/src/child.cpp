@@ -1,6 +1,7 @@
 #include "child.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -8,7 +9,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 
 extern char** environ;
 
@@ -21,13 +21,6 @@ constexpr int kSignalMax = 64;
 constexpr unsigned kPollFirstMs = 1;  // most children are done within a few ms
 constexpr unsigned kPollMaxMs = 16;
 constexpr int kNoStatus = -1;  // never started, or its end could not be collected
-
-void sleep_ms(unsigned ms) {
-  // Real time: the child runs in real time, whatever clock the program's delays follow.
-  timespec t{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
-  while (nanosleep(&t, &t) != 0 && errno == EINTR) {
-  }
-}
 
 int wait_blocking(pid_t pid) {
   int status = 0;
@@ -42,17 +35,17 @@ std::optional<int> wait_polling(pid_t pid, unsigned limit_ms) {
     int status = 0;
     pid_t r = waitpid(pid, &status, WNOHANG);
     if (r == pid) return status;
-    if (r < 0 && errno != EINTR) return kNoStatus;
+    if (r < 0) return kNoStatus;  // with WNOHANG it never waits, so is never interrupted
     if (waited >= limit_ms) return std::nullopt;
-    sleep_ms(pause);
+    // Real time: the child runs in real time, whatever clock the program's delays follow.
+    ::poll(nullptr, 0, static_cast<int>(pause));
   }
 }
 
 }  // namespace
 
 ShellCommand::ShellCommand(const char* command, Pipe pipe) {
-  std::fflush(stdout);
-  std::fflush(stderr);
+  std::fflush(stdout);  // standard error has no buffer
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) return;
   const bool from_child = pipe == Pipe::from_child;
