@@ -14,7 +14,7 @@
 #include "board.h"
 #include "clock.h"
 #include "spi0.h"
-#include "stand.h"
+#include "stand_setup.h"
 #include "stand_files.h"
 
 volatile uint32_t* bcm2835_spi0 = static_cast<uint32_t*>(MAP_FAILED);

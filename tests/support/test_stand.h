@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "clock.h"
-#include "stand.h"
+#include "stand_setup.h"
 
 class TestStand {
  public:

@@ -1,4 +1,4 @@
-#include "stand.h"
+#include "stand_setup.h"
 
 #include <fcntl.h>
 #include <spawn.h>
