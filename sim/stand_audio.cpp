@@ -104,7 +104,7 @@ bool starts_with_word(const char* command, std::string_view word) {
   return c.starts_with(word) && (c.size() == word.size() || c[word.size()] == ' ');
 }
 
-pid_t playing = -1;  // the player started last, until the recorder's start
+pid_t playing = 0;  // the player started last, until the recorder's start; 0: none
 
 bool is_player(const char* command) { return command && starts_with_word(command, "aplay"); }
 bool is_recorder(const char* command) { return command && starts_with_word(command, "arecord"); }
@@ -115,7 +115,7 @@ void wait_for_player() {
   if (playing > 0)
     while (::waitid(P_PID, static_cast<id_t>(playing), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
     }
-  playing = -1;
+  playing = 0;
 }
 
 }  // namespace

@@ -50,6 +50,8 @@ ShellCommand::ShellCommand(const char* command, Pipe pipe) {
   if (pipe2(ends, O_CLOEXEC) != 0) return;
   const bool from_child = pipe == Pipe::from_child;
   const int ours = from_child ? ends[0] : ends[1], theirs = from_child ? ends[1] : ends[0];
+  stream_ = fdopen(ours, from_child ? "r" : "w");
+  if (!stream_) close(ours);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, theirs, from_child ? STDOUT_FILENO : STDIN_FILENO);
@@ -60,16 +62,14 @@ ShellCommand::ShellCommand(const char* command, Pipe pipe) {
   if (!from_child) posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
   char sh[] = "sh", dash_c[] = "-c";
   char* argv[] = {sh, dash_c, const_cast<char*>(command), nullptr};
-  int failed = posix_spawn(&pid_, "/bin/sh", &actions, &attributes, argv, environ);
+  if (stream_ && posix_spawn(&pid_, "/bin/sh", &actions, &attributes, argv, environ) != 0) {
+    close_pipe();
+    pid_ = 0;  // whatever the failed call left there
+  }
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   group_ = !from_child;
   close(theirs);
-  if (failed != 0 || !(stream_ = fdopen(ours, from_child ? "r" : "w"))) {
-    close(ours);
-    if (failed == 0) wait_blocking(pid_);
-    pid_ = 0;
-  }
 }
 
 ShellCommand::~ShellCommand() {
