@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 extern char** environ;
@@ -18,9 +17,8 @@ constexpr int kShellCannotRun = 126;
 constexpr int kShellNotFound = 127;
 constexpr int kShellSignalBase = 128;  // the shell reports a child ended by signal n as 128 + n
 constexpr int kSignalMax = 64;
-constexpr unsigned kPollFirstMs = 1;  // most children are done within a few ms
-constexpr unsigned kPollMaxMs = 16;
-constexpr int kNoStatus = -1;  // never started, or its end could not be collected
+constexpr unsigned kPollMs = 2;  // most children are done within a few ms
+constexpr int kNoStatus = -1;    // never started, or its end could not be collected
 
 int wait_blocking(pid_t pid) {
   int status = 0;
@@ -31,16 +29,47 @@ int wait_blocking(pid_t pid) {
 
 // The child's status once it has ended within `limit_ms`, or nothing.
 std::optional<int> wait_polling(pid_t pid, unsigned limit_ms) {
-  for (unsigned waited = 0, pause = kPollFirstMs;; waited += pause, pause = std::min(2 * pause, kPollMaxMs)) {
+  for (unsigned waited = 0;; waited += kPollMs) {
     int status = 0;
     pid_t r = waitpid(pid, &status, WNOHANG);
     if (r == pid) return status;
     if (r < 0) return kNoStatus;  // with WNOHANG it never waits, so is never interrupted
     if (waited >= limit_ms) return std::nullopt;
     // Real time: the child runs in real time, whatever clock the program's delays follow.
-    ::poll(nullptr, 0, static_cast<int>(pause));
+    ::poll(nullptr, 0, static_cast<int>(kPollMs));
   }
 }
+
+// How "sh -c COMMAND" is started: `fd` as its standard input or output, in a
+// process group of its own or not.
+class ShellStart {
+ public:
+  ShellStart(int fd, int as, bool own_group) {
+    posix_spawn_file_actions_init(&actions_);
+    posix_spawn_file_actions_adddup2(&actions_, fd, as);
+    posix_spawnattr_init(&attributes_);
+    posix_spawnattr_setflags(&attributes_, own_group ? POSIX_SPAWN_SETPGROUP : 0);
+  }
+  ~ShellStart() {
+    posix_spawn_file_actions_destroy(&actions_);
+    posix_spawnattr_destroy(&attributes_);
+  }
+  ShellStart(const ShellStart&) = delete;
+  ShellStart& operator=(const ShellStart&) = delete;
+
+  // The child's pid into `pid`; false, and `pid` none, when it could not be started.
+  bool run(const char* command, pid_t& pid) {
+    char sh[] = "sh", dash_c[] = "-c";
+    char* argv[] = {sh, dash_c, const_cast<char*>(command), nullptr};
+    bool started = posix_spawn(&pid, "/bin/sh", &actions_, &attributes_, argv, environ) == 0;
+    if (!started) pid = 0;
+    return started;
+  }
+
+ private:
+  posix_spawn_file_actions_t actions_;
+  posix_spawnattr_t attributes_;
+};
 
 }  // namespace
 
@@ -52,23 +81,11 @@ ShellCommand::ShellCommand(const char* command, Pipe pipe) {
   const int ours = from_child ? ends[0] : ends[1], theirs = from_child ? ends[1] : ends[0];
   stream_ = fdopen(ours, from_child ? "r" : "w");
   if (!stream_) close(ours);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, theirs, from_child ? STDOUT_FILENO : STDIN_FILENO);
   // A child fed by us never reads the terminal, so it gets a process group of
   // its own: stopping it then stops whatever it started as well.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  if (!from_child) posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  char sh[] = "sh", dash_c[] = "-c";
-  char* argv[] = {sh, dash_c, const_cast<char*>(command), nullptr};
-  if (stream_ && posix_spawn(&pid_, "/bin/sh", &actions, &attributes, argv, environ) != 0) {
-    close_pipe();
-    pid_ = 0;  // whatever the failed call left there
-  }
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
   group_ = !from_child;
+  if (stream_ && !ShellStart(theirs, from_child ? STDOUT_FILENO : STDIN_FILENO, group_).run(command, pid_))
+    close_pipe();
   close(theirs);
 }
 
