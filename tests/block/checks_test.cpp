@@ -3,6 +3,7 @@
 // drives and leaves behind in stand time, and the uploader that is not there.
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -114,6 +115,7 @@ TEST(StandReport, ListsEveryFailureAndLivesThroughAnUploaderThatIsGoneOrCannotBe
   EXPECT_TRUE(report(0).ends_with("Количество ошибок: 0\n\n\n"));
   put_uploader("#!/bin/sh\ncat >/dev/null\nexec sleep 60\n", std::filesystem::perms::owner_all);
   EXPECT_TRUE(report(0).ends_with("Количество ошибок: 0" + none));
+  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "the uploader stopped is collected, not left a zombie";
 }
 
 }  // namespace
