@@ -94,10 +94,14 @@ bool is_temporary_of(std::string_view file, std::string_view name) {
                      [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }
 
-std::string beside(const std::string& state_path, const char* name) {
+}  // namespace
+
+std::string stand_file_beside(const std::string& state_path, std::string_view name) {
   auto slash = state_path.rfind('/');
-  return (slash == std::string::npos ? std::string() : state_path.substr(0, slash + 1)) + name;
+  return (slash == std::string::npos ? std::string() : state_path.substr(0, slash + 1)) + std::string(name);
 }
+
+namespace {
 
 // board.lines: a fixed layout, so that a program can keep it mapped and
 // change one digit in place.
@@ -238,7 +242,7 @@ bool scenario_save(const std::string& path, const Scenario& s, std::string& erro
   return true;
 }
 
-std::string stand_time_path(const std::string& state_path) { return beside(state_path, "stand.time"); }
+std::string stand_time_path(const std::string& state_path) { return stand_file_beside(state_path, "stand.time"); }
 
 bool stand_time_load(const std::string& path, uint64_t& time_us, std::string& error) {
   time_us = 0;
@@ -279,7 +283,7 @@ bool stand_time_save(const std::string& path, uint64_t time_us, std::string& err
   return file_replace(path, {text, stand_time_text(time_us, text)}, error, Sync::no);
 }
 
-std::string board_lines_path(const std::string& state_path) { return beside(state_path, "board.lines"); }
+std::string board_lines_path(const std::string& state_path) { return stand_file_beside(state_path, "board.lines"); }
 
 bool board_lines_map(const std::string& state_path, const BoardLines& initial, BoardLines& lines, std::string& error) {
   std::string path = board_lines_path(state_path);

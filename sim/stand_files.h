@@ -99,6 +99,9 @@ bool scenario_save(const std::string& path, const Scenario& s, std::string& erro
 // mapped). Takes no lock.
 bool stand_file_write(const std::string& path, std::string_view bytes, std::string& error, UniqueFd* opened = nullptr);
 
+// The file `name` (a relative path) in the directory of the state file.
+std::string stand_file_beside(const std::string& state_path, std::string_view name);
+
 // The stand time file beside a state file ("dir/shield.state" -> "dir/stand.time").
 std::string stand_time_path(const std::string& state_path);
 

@@ -2,7 +2,6 @@
 
 #include <bcm2835.h>
 #include <pthread.h>
-#include <sys/wait.h>
 
 #include <csignal>
 #include <cstdio>

@@ -116,10 +116,6 @@ Request parse_arguments(int argc, char** argv) {
 struct Stand {
   std::string state_path;
   Scenario scenario;
-  std::string dir() const {
-    auto slash = state_path.rfind('/');
-    return slash == std::string::npos ? "" : state_path.substr(0, slash + 1);
-  }
 };
 
 [[noreturn]] void stop(int status, const std::string& why) {
@@ -187,7 +183,7 @@ Outcome flash(Stand& stand, const Output& out, const std::string& file, StlinkFa
   if (fault == StlinkFault::killed) return {0, kKilled, true};
   std::vector<uint8_t> dump;
   bool missing = false;
-  if (!read_dump(file.starts_with('/') ? stand.dir() + file.substr(1) : file, dump, missing)) {
+  if (!read_dump(file.starts_with('/') ? stand_file_beside(stand.state_path, file.substr(1)) : file, dump, missing)) {
     out.log(kWriting, "ERROR", "common.c",
             missing ? "open(" + file + ") == -1" : "mmap() == MAP_FAILED for file " + file);
     out.log(kWriting, "ERROR", "common.c", "map_file() == -1");
