@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fft.h"
-#include "shield_audio.h"
+#include "shield/shield_audio.h"
 
 namespace {
 

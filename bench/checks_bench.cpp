@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "adc.h"
-#include "clock.h"
+#include "time/clock.h"
 #include "console_capture.h"
 #include "inputs.h"
 #include "outputs.h"

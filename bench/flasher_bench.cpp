@@ -15,8 +15,8 @@
 #include <fstream>
 #include <string>
 
-#include "shield_image.h"
-#include "stand_files.h"
+#include "shield/shield_image.h"
+#include "stand/stand_files.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "stand_files.h"
+#include "stand/stand_files.h"
 
 extern char** environ;
 

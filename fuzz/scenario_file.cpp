@@ -2,7 +2,7 @@
 // line, or what it read is written back in a form that reads the same; one
 // key set from the command line or the environment reads back as it prints.
 #include "fuzz.h"
-#include "scenario.h"
+#include "stand/scenario.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);

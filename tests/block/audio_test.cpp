@@ -18,9 +18,9 @@
 #include "gpio.h"
 #include "program_run.h"
 #include "records.h"
-#include "shield_audio.h"
+#include "shield/shield_audio.h"
 #include "test_stand.h"
-#include "trace.h"
+#include "board/trace.h"
 
 namespace {
 

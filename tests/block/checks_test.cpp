@@ -17,10 +17,10 @@
 #include "program_run.h"
 #include "records.h"
 #include "report.h"
-#include "stand_files.h"
+#include "stand/stand_files.h"
 #include "test_stand.h"
-#include "trace.h"
-#include "wiring.h"
+#include "board/trace.h"
+#include "board/wiring.h"
 
 namespace {
 

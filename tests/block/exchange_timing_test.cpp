@@ -9,7 +9,7 @@
 #include "records.h"
 #include "spi.h"
 #include "test_stand.h"
-#include "trace.h"
+#include "board/trace.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include "SPI.h"
 #include "console_capture.h"
 #include "firmware.h"
-#include "shield_hooks.h"
+#include "shield/shield_hooks.h"
 #include "test_stand.h"
-#include "trace.h"
+#include "board/trace.h"
 #include "update.h"
 
 namespace {

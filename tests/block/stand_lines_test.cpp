@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "board.h"
+#include "board/board.h"
 #include "gpio.h"
 #include "test_stand.h"
-#include "trace.h"
+#include "board/trace.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
-#include "board.h"
-#include "spi0.h"
+#include "board/board.h"
+#include "board/spi0.h"
 #include "test_stand.h"
 
 // The real library, its symbols renamed at build time. Weak: they are null

@@ -12,7 +12,7 @@
 
 #include "console_capture.h"
 #include "program_run.h"
-#include "shield_image.h"
+#include "shield/shield_image.h"
 #include "test_stand.h"
 
 namespace {

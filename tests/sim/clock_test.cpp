@@ -1,7 +1,7 @@
 // The stand clock: in its deterministic mode threads take turns by stand time,
 // so the order of their events never depends on how the host schedules them;
 // stand time runs on across programs; a run that cannot move stops, loudly.
-#include "clock.h"
+#include "time/clock.h"
 
 #include <bcm2835.h>
 #include <gtest/gtest.h>

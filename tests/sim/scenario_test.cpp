@@ -1,6 +1,6 @@
 // The scenario: one rule for every value, the file as a stand engineer writes
 // it, and the files every program of a stand shares.
-#include "scenario.h"
+#include "stand/scenario.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "program_run.h"
-#include "stand_files.h"
+#include "stand/stand_files.h"
 #include "test_stand.h"
 
 namespace {

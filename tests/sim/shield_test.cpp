@@ -8,11 +8,11 @@
 #include "CRC16.h"
 #include "bcm2835_ext.h"
 #include "gpio.h"
-#include "shield_firmware.h"
-#include "shield_hooks.h"
+#include "shield/shield_firmware.h"
+#include "shield/shield_hooks.h"
 #include "test_stand.h"
-#include "trace.h"
-#include "wiring.h"
+#include "board/trace.h"
+#include "board/wiring.h"
 
 namespace {
 

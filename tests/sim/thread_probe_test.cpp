@@ -1,6 +1,6 @@
 // Telling a thread blocked on a lock from one waiting for input or a child:
 // the stand clock calls a run stuck on the first kind only.
-#include "thread_probe.h"
+#include "time/thread_probe.h"
 
 #include <gtest/gtest.h>
 #include <sys/syscall.h>

@@ -2,7 +2,7 @@
 // chip-select window as long as its bits, a text log with every byte of every
 // window, a VCD whose SPI lines a logic analyser's decoder turns back into the
 // same frames, both on disk as events happen.
-#include "trace.h"
+#include "board/trace.h"
 
 #include <bcm2835.h>
 #include <gtest/gtest.h>
@@ -14,11 +14,11 @@
 #include <sstream>
 
 #include "bcm2835_ext.h"
-#include "board.h"
+#include "board/board.h"
 #include "program_run.h"
-#include "spi0.h"
+#include "board/spi0.h"
 #include "test_stand.h"
-#include "wiring.h"
+#include "board/wiring.h"
 
 namespace {
 

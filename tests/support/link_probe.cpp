@@ -8,7 +8,7 @@
 
 #include "link_codes.h"
 #include "records.h"
-#include "trace.h"
+#include "board/trace.h"
 
 constexpr unsigned kPollMs = 5;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "clock.h"
+#include "time/clock.h"
 
 // The function codes of every request sent from stand time `since` on, in order: "02 18 18".
 std::string requests_on_bus(sim::StandTime since = 0);

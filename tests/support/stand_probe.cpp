@@ -17,7 +17,7 @@
 
 #include "CRC16.h"
 #include "bcm2835_ext.h"
-#include "clock.h"
+#include "time/clock.h"
 #include "flashing.h"
 #include "gpio.h"
 

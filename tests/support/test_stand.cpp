@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "clock.h"
+#include "time/clock.h"
 #include "console_capture.h"
 #include "startup.h"
-#include "trace.h"
-#include "wiring.h"
+#include "board/trace.h"
+#include "board/wiring.h"
 
 // Speed the tests of the link run at: 0 (deterministic) unless VELK_TEST_SPEED is set.
 static double test_speed() {

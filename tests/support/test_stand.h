@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "clock.h"
-#include "stand_setup.h"
+#include "time/clock.h"
+#include "stand/stand_setup.h"
 
 class TestStand {
  public:
