@@ -80,17 +80,13 @@ bool write_whole(const std::string& path, std::string_view bytes, std::string& e
 
 // The regular file at `path` (not a link) holds exactly `bytes`.
 bool holds(const std::string& path, std::string_view bytes) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return false;
+  UniqueFd in{::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
   struct stat info;
   std::string text;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<size_t>(info.st_size) == bytes.size()) {
-    text.resize(bytes.size() + 1);  // one more: a file grown meanwhile reads longer
-    ssize_t n = ::read(fd, text.data(), text.size());
-    text.resize(n < 0 ? 0 : static_cast<size_t>(n));
-  }
-  ::close(fd);
-  return text == bytes;
+  // One byte more than expected: a file grown meanwhile reads longer.
+  return in.fd >= 0 && ::fstat(in.fd, &info) == 0 && S_ISREG(info.st_mode) &&
+         static_cast<size_t>(info.st_size) == bytes.size() && stand_file_read(in.fd, text, bytes.size() + 1) &&
+         text == bytes;
 }
 
 // The player and the recorder start ten times a pass with the same files:

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "time/stand_file.h"
+
 namespace sim {
 namespace {
 
@@ -37,11 +39,10 @@ Blocked blocked_in_syscall_line(std::string_view line, const void* except) {
 Blocked thread_blocked_in(pid_t tid, const void* except) {
   char path[64];
   std::snprintf(path, sizeof path, "/proc/self/task/%d/syscall", static_cast<int>(tid));
-  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Blocked::unknown;
+  UniqueFd in{::open(path, O_RDONLY | O_CLOEXEC)};
+  if (in.fd < 0) return Blocked::unknown;
   char buf[256];
-  auto n = ::read(fd, buf, sizeof buf - 1);
-  ::close(fd);
+  auto n = ::read(in.fd, buf, sizeof buf - 1);
   if (n <= 0) return Blocked::unknown;
   return blocked_in_syscall_line(std::string_view(buf, static_cast<size_t>(n)), except);
 }
