@@ -55,6 +55,23 @@ std::string json_number(const std::optional<int64_t>& v) { return v ? std::to_st
 
 }  // namespace
 
+void records_sort(Loaded& loaded) {
+  std::vector<size_t> order(loaded.passes.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return loaded.passes[a].started < loaded.passes[b].started; });
+  std::vector<size_t> moved(order.size());
+  std::vector<PassRow> passes;
+  passes.reserve(order.size());
+  for (size_t i = 0; i < order.size(); ++i) {
+    moved[order[i]] = i;
+    passes.push_back(std::move(loaded.passes[order[i]]));
+  }
+  loaded.passes = std::move(passes);
+  for (auto& c : loaded.checks) c.pass = moved[c.pass];
+  std::stable_sort(loaded.checks.begin(), loaded.checks.end(), [](auto& a, auto& b) { return a.pass < b.pass; });
+}
+
 YieldFigures records_yield(const Loaded& loaded) {
   YieldFigures y;
   struct Shield {

@@ -14,6 +14,10 @@ struct Loaded {
   std::vector<CheckRow> checks;
 };
 
+// Puts the passes of several files in the order they started (a stand's own
+// passes stay in their order), the checks following their passes.
+void records_sort(Loaded& loaded);
+
 // The yield of the test passes (spectrum readings are no test). A shield is
 // its identifier; a pass without a whole identifier is a shield of its own.
 struct YieldFigures {

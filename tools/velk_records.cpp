@@ -34,6 +34,7 @@ bool load(const std::vector<std::string>& files, const PassFilter& filter, Check
       return false;
     }
   }
+  if (files.size() > 1) records_sort(loaded);
   return true;
 }
 
