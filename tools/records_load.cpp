@@ -6,14 +6,16 @@
 
 namespace {
 
+// Rows in the order they were written (rowid), which is the order the passes
+// started and their checks ran: read straight through the table, not by way of
+// an index, which over many passes costs a page read per row.
 constexpr const char* kPasses = R"sql(
-SELECT p.id, p.stand, p.started, p.mode, p.edition, coalesce(p.outcome, 'under way'), coalesce(p.end_reason, ''),
-       p.failures, p.failure_count, coalesce(p.upload, ''),
-       r.number, r.firmware, r.id0, r.id1, r.id2, r.id_complete
-  FROM pass p
-  LEFT JOIN shield_read r ON r.pass = p.id AND r.seq = (SELECT max(seq) FROM shield_read WHERE pass = p.id)
- WHERE p.started >= ?1 AND substr(p.started, 1, length(?2)) <= ?2 AND (?3 = '' OR p.edition = ?3)
- ORDER BY p.started, p.id)sql";
+SELECT id, stand, started, mode, edition, coalesce(outcome, 'under way'), coalesce(end_reason, ''),
+       failures, failure_count, coalesce(upload, '')
+  FROM pass
+ WHERE +started >= ?1 AND substr(started, 1, length(?2)) <= ?2 AND (?3 = '' OR edition = ?3)
+ ORDER BY id)sql";
+constexpr const char* kReads = "SELECT pass, number, firmware, id0, id1, id2, id_complete FROM shield_read ORDER BY rowid";
 
 bool digits(const std::string& text, size_t at, size_t count, int& value) {
   value = 0;
@@ -22,6 +24,12 @@ bool digits(const std::string& text, size_t at, size_t count, int& value) {
     value = value * 10 + (text[i] - '0');
   }
   return true;
+}
+
+std::unordered_map<int64_t, size_t> pass_index(const std::vector<PassRow>& passes, size_t first) {
+  std::unordered_map<int64_t, size_t> index;
+  for (size_t i = first; i < passes.size(); ++i) index[passes[i].id] = i;
+  return index;
 }
 
 }  // namespace
@@ -50,6 +58,7 @@ Database records_open(const std::string& path, std::string& error) {
 }
 
 bool records_passes(const Database& db, const PassFilter& filter, std::vector<PassRow>& passes, std::string& error) {
+  size_t first = passes.size();
   Statement rows(db, kPasses);
   rows.bind(1, filter.since).bind(2, filter.until.empty() ? "9999" : filter.until).bind(3, filter.edition);
   while (rows.row()) {
@@ -58,32 +67,32 @@ bool records_passes(const Database& db, const PassFilter& filter, std::vector<Pa
     p.stand = rows.text(1), p.started = rows.text(2), p.mode = rows.text(3), p.edition = rows.text(4);
     p.outcome = rows.text(5), p.end = rows.text(6), p.upload = rows.text(9);
     p.failures = rows.maybe(7), p.failureCount = rows.maybe(8);
-    if (rows.maybe(10)) {
-      ShieldSeen s{rows.integer(10), rows.integer(11)};
-      for (int w = 0; w < 3; ++w) s.id[w] = static_cast<uint32_t>(rows.integer(12 + w));
-      s.idComplete = rows.integer(15) != 0;
-      p.shield = s;
-    }
     passes.push_back(std::move(p));
   }
-  if (rows.ok() && rows.run()) return true;
+  // A pass's shield is its last read; the reads come in the order they were made.
+  auto index = pass_index(passes, first);
+  Statement reads(db, kReads);
+  while (reads.row()) {
+    auto found = index.find(reads.integer(0));
+    if (found == index.end()) continue;
+    ShieldSeen s{reads.integer(1), reads.integer(2)};
+    for (int w = 0; w < 3; ++w) s.id[w] = static_cast<uint32_t>(reads.integer(3 + w));
+    s.idComplete = reads.integer(6) != 0;
+    passes[found->second].shield = s;
+  }
+  if (rows.ok() && rows.run() && reads.ok() && reads.run()) return true;
   error = db.error();
   return false;
 }
 
-static std::unordered_map<int64_t, size_t> pass_index(const std::vector<PassRow>& passes, size_t first) {
-  std::unordered_map<int64_t, size_t> index;
-  for (size_t i = first; i < passes.size(); ++i) index[passes[i].id] = i;
-  return index;
-}
 
 bool records_checks(const Database& db, const std::vector<PassRow>& passes, size_t first, CheckRows which,
                     std::vector<CheckRow>& checks, std::string& error) {
   auto index = pass_index(passes, first);
   bool measured = which == CheckRows::measured;
   Statement rows(db, which == CheckRows::failed
-                         ? "SELECT id, pass, name, outcome FROM check_result WHERE outcome = 'failed' ORDER BY pass, seq"
-                         : "SELECT id, pass, name, outcome FROM check_result ORDER BY pass, seq");
+                         ? "SELECT id, pass, name, outcome FROM check_result WHERE outcome = 'failed' ORDER BY id"
+                         : "SELECT id, pass, name, outcome FROM check_result ORDER BY id");
   Statement values(db, "SELECT quantity, value, low, high, ok FROM measurement WHERE check_id = ? ORDER BY seq");
   while (rows.row()) {
     auto found = index.find(rows.integer(1));
@@ -104,7 +113,7 @@ bool records_checks(const Database& db, const std::vector<PassRow>& passes, size
 
 bool records_flashings(const Database& db, std::vector<PassRow>& passes, size_t first, std::string& error) {
   auto index = pass_index(passes, first);
-  Statement rows(db, "SELECT pass, tool, outcome FROM flashing ORDER BY pass, seq");
+  Statement rows(db, "SELECT pass, tool, outcome FROM flashing ORDER BY pass, seq");  // few rows
   while (rows.row()) {
     auto found = index.find(rows.integer(0));
     if (found != index.end()) passes[found->second].flashings.push_back(rows.text(1) + " " + rows.text(2));

@@ -45,7 +45,7 @@ struct CheckRow {
 // a version this program knows; `error` says why (the file named).
 Database records_open(const std::string& path, std::string& error);
 
-// Appends the file's passes that pass the filter, oldest first.
+// Appends the file's passes that pass the filter, in the order they were written.
 bool records_passes(const Database& db, const PassFilter& filter, std::vector<PassRow>& passes, std::string& error);
 
 enum class CheckRows : uint8_t { failed, all, measured };  // which, and with the measurements

@@ -34,7 +34,7 @@ bool load(const std::vector<std::string>& files, const PassFilter& filter, Check
       return false;
     }
   }
-  if (files.size() > 1) records_sort(loaded);
+  records_sort(loaded);  // a clock set back on a stand, several stands
   return true;
 }
 

@@ -90,7 +90,10 @@ bool move_aside(std::string& aside) {
 enum class Prepared : uint8_t { ready, damaged, failed };
 
 // WAL, so that a pass cut off by a power failure or a kill never harms what
-// was committed; synchronous FULL, so that a committed pass survives one.
+// was committed. A pass's end is committed with synchronous FULL, so that an
+// ended pass survives a power failure; its start with NORMAL, which survives a
+// kill but saves the pass a flush to disk (after a power failure the pass in
+// progress is lost either way).
 Prepared prepare(const Database& db, std::string& error) {
   sqlite3_busy_timeout(db.get(), kBusyMs);
   int rc = sqlite3_exec(db.get(), "PRAGMA journal_mode=WAL; SELECT count(*) FROM sqlite_schema", nullptr, nullptr,
@@ -216,7 +219,7 @@ bool write_pass() {
 
 void finish_pass() {
   if (!passRecord.id) return;
-  if (!db_exec(passRecord.db, "BEGIN IMMEDIATE")) return give_up(passRecord.db.error());
+  if (!db_exec(passRecord.db, "PRAGMA synchronous=FULL; BEGIN IMMEDIATE")) return give_up(passRecord.db.error());
   if (!write_pass() || !db_exec(passRecord.db, "COMMIT")) {
     std::string error = passRecord.db.error();
     db_exec(passRecord.db, "ROLLBACK");
@@ -247,6 +250,7 @@ void record_passBegin() {
   r.report.reset();
   r.end = pass_end::none;
   r.reading = menu_flag(FLAGSET_HARMONICREAD);
+  if (!db_exec(r.db, "PRAGMA synchronous=NORMAL")) return give_up(r.db.error());
   Statement pass(r.db,
                  "INSERT INTO pass (started, version, stand, mode, flash_every, edition) VALUES (?, ?, ?, ?, ?, ?)");
   pass.bind(1, utc_now()).bind(2, _VERSION).bind(3, host_name()).bind(4, r.reading ? "harmonic" : "test");
