@@ -221,11 +221,8 @@ bool write_pass() {
 void finish_pass() {
   if (!passRecord.id) return;
   if (!db_exec(passRecord.db, "PRAGMA synchronous=FULL; BEGIN IMMEDIATE")) return give_up(passRecord.db.error());
-  if (!write_pass() || !db_exec(passRecord.db, "COMMIT")) {
-    std::string error = passRecord.db.error();
-    db_exec(passRecord.db, "ROLLBACK");
-    return give_up(error);
-  }
+  // Given up, the file is closed, which rolls the transaction back.
+  if (!write_pass() || !db_exec(passRecord.db, "COMMIT")) return give_up(passRecord.db.error());
   passRecord.id = 0;
 }
 
