@@ -10,8 +10,7 @@ namespace {
 // started and their checks ran: read straight through the table, not by way of
 // an index, which over many passes costs a page read per row.
 constexpr const char* kPasses = R"sql(
-SELECT id, stand, started, mode, edition, coalesce(outcome, 'under way'), coalesce(end_reason, ''),
-       failures, failure_count, coalesce(upload, '')
+SELECT id, stand, started, mode, edition, coalesce(outcome, 'under way'), coalesce(end_reason, '')
   FROM pass
  WHERE +started >= ?1 AND substr(started, 1, length(?2)) <= ?2 AND (?3 = '' OR edition = ?3)
  ORDER BY id)sql";
@@ -65,8 +64,7 @@ bool records_passes(const Database& db, const PassFilter& filter, std::vector<Pa
     PassRow p;
     p.id = rows.integer(0);
     p.stand = rows.text(1), p.started = rows.text(2), p.mode = rows.text(3), p.edition = rows.text(4);
-    p.outcome = rows.text(5), p.end = rows.text(6), p.upload = rows.text(9);
-    p.failures = rows.maybe(7), p.failureCount = rows.maybe(8);
+    p.outcome = rows.text(5), p.end = rows.text(6);
     passes.push_back(std::move(p));
   }
   // A pass's shield is its last read; the reads come in the order they were made.

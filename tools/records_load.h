@@ -23,9 +23,8 @@ struct ShieldSeen {
 };
 
 struct PassRow {
-  std::string stand, started, mode, edition, outcome, end, upload;
+  std::string stand, started, mode, edition, outcome, end;
   int64_t id = 0;
-  std::optional<int64_t> failures, failureCount;
   std::optional<ShieldSeen> shield;  // none: never read
   std::vector<std::string> flashings;  // "st-link written", ... (records_flashings)
 };

@@ -172,7 +172,7 @@ std::string latest(const Loaded& loaded) {
   for (auto& c : loaded.checks)
     if (c.outcome == "failed") failed.emplace(c.pass, c.name);
   std::string out = "<table id=\"latest\"><tr><th>stand</th><th>pass</th><th>started (UTC)</th><th>mode</th>"
-                    "<th>shield</th><th>identifier</th><th>outcome</th><th>failed</th></tr>\n";
+                    "<th>shield</th><th>identifier</th><th>outcome</th><th>ended</th><th>failed</th></tr>\n";
   size_t shown = 0;
   for (size_t i = loaded.passes.size(); i-- > 0 && shown < kLatestPasses; ++shown) {
     const PassRow& p = loaded.passes[i];
@@ -182,7 +182,8 @@ std::string latest(const Loaded& loaded) {
            html_escape(p.started) + "</td><td>" + html_escape(p.mode) + "</td><td>" +
            (p.shield ? std::to_string(p.shield->number) : "") + "</td><td>" +
            (p.shield && p.shield->idComplete ? records_idText(p.shield->id) : "") + "</td><td class=\"" +
-           html_escape(p.outcome) + "\">" + html_escape(p.outcome) + "</td><td>" + html_escape(checks) + "</td></tr>\n";
+           html_escape(p.outcome) + "\">" + html_escape(p.outcome) + "</td><td>" + html_escape(p.end) + "</td><td>" +
+           html_escape(checks) + "</td></tr>\n";
   }
   return out + "</table>\n";
 }

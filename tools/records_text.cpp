@@ -129,8 +129,8 @@ void records_printShield(const Loaded& loaded, const uint32_t* id, int64_t numbe
   std::multimap<size_t, std::string> failed;
   for (auto& c : loaded.checks)
     if (c.outcome == "failed") failed.emplace(c.pass, c.name);
-  std::fprintf(out, "%-12s %5s  %-24s %-8s %-6s %-8s %-10s %-20s %s\n", "stand", "pass", "started", "mode", "number",
-               "firmware", "outcome", "failed", "flashed");
+  std::fprintf(out, "%-12s %5s  %-24s %-8s %-6s %-8s %-10s %-20s %-32s %s\n", "stand", "pass", "started", "mode",
+               "number", "firmware", "outcome", "failed", "flashed", "ended");
   for (size_t i = 0; i < loaded.passes.size(); ++i) {
     const PassRow& p = loaded.passes[i];
     if (!p.shield || (id ? !p.shield->idComplete || !std::equal(id, id + 3, p.shield->id) : p.shield->number != number))
@@ -138,10 +138,11 @@ void records_printShield(const Loaded& loaded, const uint32_t* id, int64_t numbe
     std::string checks, flashed;
     for (auto [at, end] = failed.equal_range(i); at != end; ++at) checks += (checks.empty() ? "" : ",") + at->second;
     for (auto& f : p.flashings) flashed += (flashed.empty() ? "" : ", ") + f;
-    std::fprintf(out, "%-12s %5lld  %-24s %-8s %-6lld %-8lld %-10s %-20s %s\n", p.stand.c_str(),
+    std::fprintf(out, "%-12s %5lld  %-24s %-8s %-6lld %-8lld %-10s %-20s %-32s %s\n", p.stand.c_str(),
                  static_cast<long long>(p.id), p.started.c_str(), p.mode.c_str(),
                  static_cast<long long>(p.shield->number), static_cast<long long>(p.shield->firmware),
-                 p.outcome.c_str(), checks.empty() ? "-" : checks.c_str(), flashed.empty() ? "-" : flashed.c_str());
+                 p.outcome.c_str(), checks.empty() ? "-" : checks.c_str(), flashed.empty() ? "-" : flashed.c_str(),
+                 p.end.c_str());
   }
 }
 
