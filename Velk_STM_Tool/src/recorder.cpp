@@ -11,7 +11,7 @@
 #include <iterator>
 #include <string_view>
 
-#include "adc.h"
+#include "adc.h"  // the window of a reading
 
 namespace {
 
@@ -282,8 +282,9 @@ void record_level(error_codes check, bool answered, GPIO_Digital seen, GPIO_Digi
 }
 
 void record_reading(error_codes check, bool answered, uint16_t value, uint16_t nominal) {
-  int64_t low = std::max<int64_t>(nominal - kAdcTolerance, kAdcMin);
-  add(check, "ADC", maybe(answered, value), low, nominal + kAdcTolerance, answered && adc_readingOk(value, nominal));
+  // The window the ADC check judges by (adc_readingOk): nominal ± tolerance, and never below kAdcMin.
+  int64_t low = std::max<int64_t>(nominal - kAdcTolerance, kAdcMin), high = nominal + kAdcTolerance;
+  add(check, "ADC", maybe(answered, value), low, high, answered && value >= low && value <= high);
 }
 
 void record_spectrum(const uint32_t* amplitudes, const harmonic_st* reference, bool judged) {
