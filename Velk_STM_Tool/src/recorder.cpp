@@ -157,25 +157,36 @@ std::optional<int64_t> maybe(bool known, int64_t value) {
   return known ? std::optional<int64_t>(value) : std::nullopt;
 }
 
+// The checks in the order they ran, then the failures no measurement shows
+// (the link, an audio check with no reference); their count.
+int check_order(uint32_t failures, uint8_t (&codes)[32]) {
+  int count = 0;
+  uint32_t seen = 0;
+  for (auto& m : passRecord.measurements)
+    if (!(seen >> m.check & 1)) seen |= 1u << (codes[count++] = m.check);
+  for (uint8_t code = 0; code < 32; ++code)
+    if ((failures & ~seen) >> code & 1) codes[count++] = code;
+  return count;
+}
+
+// A check failed when its bit is set or a measurement is out of its window.
+const char* check_outcome(uint8_t code, uint32_t failures) {
+  bool failed = failures >> code & 1, judged = failed;
+  for (auto& m : passRecord.measurements)
+    if (m.check == code && m.ok) failed = failed || !*m.ok, judged = true;
+  return failed ? "failed" : judged ? "passed" : "not-judged";
+}
+
 bool write_checks(uint32_t failures) {
   const auto& r = passRecord;
   Statement check(r.db, "INSERT INTO check_result (pass, seq, name, outcome) VALUES (?, ?, ?, ?)");
   Statement measured(r.db,
                      "INSERT INTO measurement (check_id, seq, quantity, value, low, high, ok) VALUES (?, ?, ?, ?, ?, ?, ?)");
-  // The checks in the order they ran; then failures no measurement shows (the link, an audio check with no reference).
   uint8_t codes[32];
-  int count = 0;
-  uint32_t seen = 0;
-  for (auto& m : r.measurements)
-    if (!(seen >> m.check & 1)) seen |= 1u << (codes[count++] = m.check);
-  for (uint8_t code = 0; code < 32; ++code)
-    if ((failures & ~seen) >> code & 1) codes[count++] = code;
+  int count = check_order(failures, codes);
   for (int c = 0; c < count; ++c) {
-    bool failed = failures >> codes[c] & 1, judged = failed;
-    for (auto& m : r.measurements)
-      if (m.check == codes[c] && m.ok) failed = failed || !*m.ok, judged = true;
     check.bind(1, r.id).bind(2, int64_t{c}).bind(3, check_name(codes[c]));
-    if (!check.bind(4, failed ? "failed" : judged ? "passed" : "not-judged").run()) return false;
+    if (!check.bind(4, check_outcome(codes[c], failures)).run()) return false;
     int64_t id = sqlite3_last_insert_rowid(r.db.get()), seq = 0;
     for (auto& m : r.measurements) {
       if (m.check != codes[c]) continue;
@@ -186,17 +197,19 @@ bool write_checks(uint32_t failures) {
   return true;
 }
 
-bool write_pass() {
+bool update_pass(uint32_t failures) {
   const auto& r = passRecord;
-  uint32_t failures = r.report ? r.report->failures : error_st.stand;
   Statement pass(r.db,
                  "UPDATE pass SET ended = ?, outcome = ?, end_reason = ?, failures = ?, failure_count = ?, upload = ? "
                  "WHERE id = ?");
   pass.bind(1, utc_now()).bind(2, outcome()).bind(3, kEndTexts[static_cast<size_t>(r.end)]);
   pass.bind(4, maybe(!r.reading, failures)).bind(5, maybe(r.report.has_value(), r.report ? r.report->count : 0));
   if (r.report) pass.bind(6, r.report->upload);
-  if (!pass.bind(7, r.id).run()) return false;
+  return pass.bind(7, r.id).run();
+}
 
+bool write_reads() {
+  const auto& r = passRecord;
   Statement read(r.db, "INSERT INTO shield_read VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
   int64_t seq = 0;
   for (auto& s : r.reads) {
@@ -204,18 +217,35 @@ bool write_pass() {
     read.bind(5, s.id[0]).bind(6, s.id[1]).bind(7, s.id[2]);
     if (!read.bind(8, int64_t{s.idComplete}).run()) return false;
   }
+  return true;
+}
+
+bool write_flashings() {
+  const auto& r = passRecord;
   Statement flashing(r.db, "INSERT INTO flashing VALUES (?, ?, ?, ?, ?, ?, ?)");
-  seq = 0;
+  int64_t seq = 0;
   for (auto& f : r.flashings) {
     const char* result = f.notStarted ? "not-started" : f.written ? "written" : "failed";
     flashing.bind(1, r.id).bind(2, seq++).bind(3, f.tool).bind(4, result).bind(5, int64_t{f.errorWords});
     if (!flashing.bind(6, int64_t{f.status}).bind(7, int64_t{f.signal}).run()) return false;
   }
+  return true;
+}
+
+bool write_prompts() {
+  const auto& r = passRecord;
   Statement prompt(r.db, "INSERT INTO prompt VALUES (?, ?, ?, ?)");
-  seq = 0;
+  int64_t seq = 0;
   for (auto& p : r.prompts)
     if (!prompt.bind(1, r.id).bind(2, seq++).bind(3, p.question).bind(4, p.answer).run()) return false;
-  return write_checks(r.reading ? 0 : failures);
+  return true;
+}
+
+bool write_pass() {
+  // Without a report, the register as the pass left it; a spectrum reading has none.
+  uint32_t failures = passRecord.report ? passRecord.report->failures : error_st.stand;
+  if (passRecord.reading) failures = 0;
+  return update_pass(failures) && write_reads() && write_flashings() && write_prompts() && write_checks(failures);
 }
 
 void finish_pass() {
