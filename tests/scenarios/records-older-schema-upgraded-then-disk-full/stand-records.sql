@@ -1,5 +1,6 @@
--- A stand's file (schema version 1) whose disk fills as a pass is written: the
--- pass's answers cannot be stored, the whole of its end is rolled back.
+-- A stand's file of schema version 1: a pass that ended, and one a power cut
+-- left unfinished. Its disk fills as the second pass of the session ends: that
+-- pass's end is rolled back whole, and the third goes on unrecorded.
 CREATE TABLE pass (
   id INTEGER PRIMARY KEY,
   started TEXT NOT NULL,
@@ -44,4 +45,12 @@ CREATE TABLE prompt (
   question TEXT NOT NULL, answer TEXT NOT NULL,
   PRIMARY KEY (pass, seq));
 PRAGMA user_version = 1;
-CREATE TRIGGER disk_full BEFORE INSERT ON prompt BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END;
+INSERT INTO pass VALUES (1, '2026-01-05T08:00:00.000Z', '2026-01-05T08:00:50.000Z', 'v1.3.0', 'stand-1', 'test', 0,
+                         'general', 'failed', 'operator: n', 128, 1, 'sent');
+INSERT INTO pass (id, started, version, stand, mode, flash_every, edition)
+  VALUES (2, '2026-01-05T08:01:00.000Z', 'v1.3.0', 'stand-1', 'test', 0, 'general');
+INSERT INTO shield_read VALUES (1, 0, 26, 325, 3276831, 875974923, 943207479, 1);
+INSERT INTO check_result VALUES (1, 1, 0, 'REL2', 'failed');
+INSERT INTO measurement VALUES (1, 0, 'level', 1, 0, 0, 0);
+CREATE TRIGGER disk_full BEFORE INSERT ON prompt WHEN NEW.pass = 4
+  BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END;
