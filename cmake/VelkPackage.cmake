@@ -36,8 +36,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # The bcm2835 library is linked statically; glibc 2.34 is the newest symbol
 # version the programs use. aplay and arecord (alsa-utils) for the audio check,
-# sudo for the flasher, st-flash (stlink-tools) for the dump.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6, libgcc-s1, alsa-utils, sudo, stlink-tools")
+# sudo for the flasher, st-flash (stlink-tools) for the dump, SQLite for the
+# pass database (3.31: files opened without following a link).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6, libgcc-s1, libsqlite3-0 (>= 3.31), alsa-utils, sudo, stlink-tools")
 if(CMAKE_LIBRARY_ARCHITECTURE STREQUAL "arm-linux-gnueabihf")
   set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE armhf)  # else the machine's own, from dpkg
 endif()

@@ -6,6 +6,7 @@
 
 #include "check.h"
 #include "gpio.h"
+#include "recorder.h"
 #include "records.h"
 
 namespace {
@@ -38,6 +39,7 @@ bool read_and_judge(const Reading& r) {
   bool answered = check_askAI();
   uint16_t value = stend_signal.Line;
   std::printf(r.shown, value);
+  record_reading(r.code, answered, value, stand_ADC.*(r.nominal));
   // No reply to this request fails like a wrong value: Line still holds an older reading.
   if (answered && adc_readingOk(value, stand_ADC.*(r.nominal))) return false;
   return check_failed(r.code, r.message);

@@ -13,6 +13,7 @@
 #include "fft.h"
 #include "gpio.h"
 #include "prompts.h"
+#include "recorder.h"
 #include "records.h"
 #include "spectrum_svg.h"
 
@@ -66,6 +67,7 @@ void menu_block_AudioTest() {
     }
     measure("Идет проверка звукового тракта. Ожидайте...");
     draw(&harmonic);
+    record_spectrum(famp_average, &harmonic, true);
     std::printf("\n");
     if (harmonic_comparison(famp_average) == 0) break;
     error_set(_ERROR_AUDIO);
@@ -77,5 +79,6 @@ void menu_block_AudioTest() {
 void menu_block_HarmonicRead() {
   measure("Идет считывание гармоник. Ожидайте...");
   draw(harmonic_find(shieldSt.shield, shieldSt.type));
+  record_spectrum(famp_average, harmonic_find(shieldSt.shield, shieldSt.type), false);
   lines_low();
 }

@@ -7,6 +7,7 @@
 
 #include "child.h"
 #include "exit_codes.h"
+#include "recorder.h"
 #include "fft.h"
 
 namespace {
@@ -47,6 +48,7 @@ void stand_read_sinus() {
   uint8_t samples[_AUDIO_SAMPLES];
   const int delivered = recorder.started() ? stand_read_samples(recorder.stream(), samples) : 0;
   if (could_not_start(recorder) || delivered == 0) {
+    record_stopping(pass_end::recorder_missing);
     std::printf("%s", kNoAudioFiles);
     std::exit(EXIT_STAND_DONE);
   }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "exit_codes.h"
+#include "recorder.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ size_t console_readWord(char* read, size_t size) {
   while (c != EOF && is_space(c)) c = std::getchar();
   if (c == EOF) {
     std::printf("\nОшибка: ввод оператора закрыт, работа программы завершена.\n");
+    record_stopping(pass_end::input_closed);
     std::exit(EXIT_INPUT_CLOSED);
   }
   size_t length = 0;

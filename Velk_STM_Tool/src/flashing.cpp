@@ -11,6 +11,7 @@
 #include "exit_codes.h"
 #include "gpio.h"
 #include "prompts.h"
+#include "recorder.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ constexpr std::string_view kErrorWords[] = {"ERROR", "Invalid"};
 constexpr size_t kLongestErrorWord = 7;
 
 [[noreturn]] void missing_files() {
+  record_stopping(pass_end::tool_missing);
   std::printf("%s", kMissingFiles);
   std::exit(EXIT_STAND_DONE);
 }
@@ -44,6 +46,7 @@ int stlink_run() {
   ChildEnd end = child_end(tool.wait());
   GPIO_hardReset();
   GPIO_hardReset();
+  record_flashing("st-link", error == 0 && end.code == 0, error, end);
   if (end.not_started) missing_files();
   if (end.signal)
     std::printf("st-flash остановлен сигналом %d\n", end.signal);
@@ -99,6 +102,7 @@ void menu_block_FirmwareUpgrade() {
   while (std::fread(drained, 1, sizeof drained, flasher.stream()) > 0) {
   }
   ChildEnd end = child_end(flasher.wait());
+  record_flashing("flasher", end.code == _FLASHER_SUCCESS, 0, end);
   std::printf("Код завершения flasher %d\n", end.code);
   if (end.not_started) missing_files();
   if (end.signal) std::printf("Flasher остановлен сигналом %d\n", end.signal);
@@ -113,6 +117,7 @@ void menu_block_FirmwareUpgrade() {
     return;
   }
   if (end.code > _FLASHER_STATUS_MAX && !end.signal) return;
+  record_stopping(pass_end::flasher_failed);
   std::printf("Error: Ошибка перезаписи прошивки\n");
   std::exit(EXIT_STAND_DONE);
 }

@@ -6,6 +6,7 @@
 
 #include "console.h"
 #include "link_codes.h"
+#include "recorder.h"
 #include "records.h"
 #include "spi.h"
 
@@ -45,6 +46,7 @@ void menu_block_ReadShieldOnly() {
   std::printf("Shield   : %d\n", shieldSt.shield.load());
   if (shieldSt.firmware >= _FIRMWARE_WITH_ID)
     std::printf("Shield ID: %x%x%x\n\n", shieldSt.id[0].load(), shieldSt.id[1].load(), shieldSt.id[2].load());
+  record_shieldRead();
 }
 
 void menu_block_ChangeShield() {

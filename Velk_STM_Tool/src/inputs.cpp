@@ -8,6 +8,7 @@
 
 #include "check.h"
 #include "gpio.h"
+#include "recorder.h"
 #include "records.h"
 
 namespace {
@@ -94,6 +95,7 @@ bool run_steps(const Block& block) {
     bool answered = check_askDI();
     for (int c = 0; c < step.count; ++c) {
       const Comparison& cmp = step.comparisons[c];
+      record_level(cmp.input->code, answered, stend_signal.*(cmp.input->field), cmp.failsWhen);
       // No reply to this request fails like a wrong value.
       if (answered && stend_signal.*(cmp.input->field) != cmp.failsWhen) continue;
       if (check_failed(cmp.input->code, cmp.input->message)) return false;

@@ -2,6 +2,7 @@
 
 #include "menu.h"
 #include "prompts.h"
+#include "recorder.h"
 #include "startup.h"
 
 namespace {
@@ -10,6 +11,7 @@ constexpr unsigned kPassPauseMs = 100;
 
 int main(int argc, char** argv) {
   stand_startup(argc, argv);
+  record_open();
   menu_main();
   warning_stlinkon();
   warning_SelectTypeShield();

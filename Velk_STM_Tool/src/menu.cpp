@@ -15,6 +15,7 @@
 #include "link_codes.h"
 #include "outputs.h"
 #include "prompts.h"
+#include "recorder.h"
 #include "records.h"
 #include "report.h"
 #include "spi.h"
@@ -25,6 +26,7 @@ int numb_repeat_ReadShield = 0;
 uint8_t SPI_mumbRepeat = 0;
 
 [[noreturn]] void link_failed() {
+  record_stopping(pass_end::link_failed);
   std::printf("Ошибка! Проблема передачи по SPI.\n");
   std::exit(EXIT_STAND_DONE);
 }
@@ -34,13 +36,17 @@ uint8_t SPI_mumbRepeat = 0;
 void read_recent_shield() {
   for (;;) {
     if (numb_repeat_ReadShield >= _READ_SHIELD_MAX) {
+      record_stopping(pass_end::outdated_firmware);
       std::printf("Невозможно проверить шилд, проверти STLINK и микроконтроллер или замените Dump.bin\n");
       std::exit(EXIT_STAND_DONE);
     }
     menu_block_ReadShieldOnly();
     if (shieldSt.firmware > _FIRMWARE_OUTDATED_MAX) return;
     std::printf("Требуется обновление прошивки.\n");
-    if (!menu_block_stlink_update()) std::exit(EXIT_STAND_DONE);
+    if (!menu_block_stlink_update()) {
+      record_stopping(pass_end::flashing_refused);
+      std::exit(EXIT_STAND_DONE);
+    }
     ++numb_repeat_ReadShield;
   }
 }
@@ -68,6 +74,7 @@ void menu_main() {
 }
 
 void menu() {
+  record_passBegin();
   numb_repeat_ReadShield = 0;
   // A reply lost before the pass (in the main menu) is still asked for while
   // the operator answers; how that ends is the link's state before the pass.
@@ -93,6 +100,7 @@ void menu() {
     warning_continue("Желаете повторить считывание? y/n \n");
   }
   GPIO_hardReset();
+  record_passEnd();
 }
 
 uint8_t menu_repeatBlock(uint8_t function) {

@@ -8,6 +8,7 @@
 #include "Stand.h"
 #include "check.h"
 #include "gpio.h"
+#include "recorder.h"
 #include "records.h"
 
 namespace {
@@ -48,6 +49,7 @@ bool relay_steps() {
     for (int i = 0; i < kChannels; ++i) {
       // A read-back is LOW while its channel is on and HIGH while it is off.
       GPIO_Digital failsWhen = i == on ? PIN_HIGH : PIN_LOW;
+      record_level(kRelays[i].code, true, stend_signal.*(kRelays[i].readBack), failsWhen);
       if (stend_signal.*(kRelays[i].readBack) != failsWhen) continue;
       if (check_failed(kRelays[i].code, kRelays[i].message)) return false;
     }
@@ -63,6 +65,7 @@ bool line_relay_steps() {
     stand_ReadSignalPi();
     bcm2835_delay(kLineSampleMs);
     GPIO_Digital failsWhen = level == HIGH ? PIN_HIGH : PIN_LOW;
+    record_level(_ERROR_BR, true, stend_signal.BR, failsWhen);
     if (stend_signal.BR == failsWhen && check_failed(_ERROR_BR, "Ошибка работы реле на Line.")) return false;
   }
   return true;

@@ -5,6 +5,7 @@
 
 #include "console.h"
 #include "exit_codes.h"
+#include "recorder.h"
 #include "records.h"
 
 namespace {
@@ -65,6 +66,7 @@ uint8_t warning_question_yn(const char* message) {
   for (;;) {
     std::printf("\nWarning: %s", message);
     console_readWord(read);
+    record_prompt(message, read);
     std::printf("\n");
     if (is_yes(read)) return 1;
     if (is_no(read)) return 0;
@@ -76,11 +78,15 @@ void warning_continue(const char* message) {
   for (;;) {
     std::printf("\nWarning: %s", message);
     console_readWord(read);
+    record_prompt(message, read);
     if (is_yes(read)) {
       std::printf("\n");
       return;
     }
-    if (is_no(read)) std::exit(EXIT_STAND_DONE);
+    if (is_no(read)) {
+      record_stopping(pass_end::operator_no);
+      std::exit(EXIT_STAND_DONE);
+    }
   }
 }
 
@@ -90,6 +96,7 @@ uint8_t warning_continue_break_repeat(const char* message) {
     std::printf("\nWarning: %s\n", message);
     std::printf("Введите 1,2 или 3:\n1 - Повторить\n2 - Продолжить\n3 - Прервать\n");
     console_readWord(read);
+    record_prompt(message, read);
     switch (read[0]) {
       case '1':
         std::printf("\n");
@@ -99,6 +106,7 @@ uint8_t warning_continue_break_repeat(const char* message) {
         return 2;
       case '3':
         std::printf("\n");
+        record_stopping(pass_end::operator_abort);
         std::exit(EXIT_STAND_DONE);
       default:
         break;

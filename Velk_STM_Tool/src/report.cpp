@@ -10,6 +10,7 @@
 #include "child.h"
 #include "identity.h"
 #include "link_codes.h"
+#include "recorder.h"
 #include "records.h"
 
 namespace {
@@ -132,14 +133,19 @@ void menu_block_StandReport() {
   }
   std::printf("-----------------------------------------------------\n");
   std::printf("Количество ошибок: %d\n\n\n", errorNumb);
+  const char* uploaded = "sent";
   if (shieldSt.firmware < _FIRMWARE_WITH_ID) {  // no identifier to file the results under
     std::printf("С текущей версией прошивки отправка данных на сервер не возможна\n");
+    uploaded = "no-identifier";
   } else if (!shield_idComplete()) {
     // A word that did not come would go out as the last shield's, or as zero:
     // this shield's results would be filed under another identifier.
     std::printf("Ошибка: идентификатор шилда прочитан не полностью, отправка данных на сервер не возможна\n");
+    uploaded = "identifier-incomplete";
   } else if (!upload(failures)) {
     std::printf("Error: Отсутствую файлы для отправки на сервер\n");
+    uploaded = "failed";
   }
+  record_report(failures, errorNumb, uploaded);
   error_st.stand = 0;
 }

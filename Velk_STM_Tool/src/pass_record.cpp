@@ -1,0 +1,3 @@
+#include "pass_record.h"
+
+pass_record_st passRecord;
