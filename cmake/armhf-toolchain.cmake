@@ -21,7 +21,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
 # Tests and test discovery run the armhf programs under user-mode emulation.
 # No binfmt registration is assumed: an emulated program cannot start another
 # armhf program by itself (tests/CMakeLists.txt says how the tests manage).
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /usr/arm-linux-gnueabihf)
+# The programs are linked against the cross toolchain's C library, so they run
+# with it: with Debian's own armhf libc6 installed too (SQLite's armhf package
+# pulls it in), the loader's cache would otherwise hand the cross loader that
+# other C library, and the programs would crash at their first thread.
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /usr/arm-linux-gnueabihf -E LD_LIBRARY_PATH=/usr/arm-linux-gnueabihf/lib)
 
 # GCC notes on every std::vector iterator passed by value that its ABI for
 # such arguments changed in GCC 7.1; everything here is built by one compiler.
