@@ -101,7 +101,7 @@ struct CountingDevice : sim::SpiDevice {
     sim::trace_line_locked(200'000, ce0, 0);
     sim::trace_window_begin_locked();
     sim::trace_line_locked(200'005, rel0_out, 1);
-    sim::trace_window_locked({200'000, 0, {0xA5}, {0x3C}, 200'010, 3552});
+    sim::trace_window_locked({200'000, 0, {0xA5}, {0x3C}, 200'010, 3552, {}});
     sim::trace_line_locked(200'010, ce0, 1);
   }
   std::fprintf(stderr, "read %02X %02X %02X\n", got[0], got[1], got[2]);
