@@ -17,8 +17,7 @@ constexpr uint32_t kStoredBits = BCM2835_SPI0_CS_CS | BCM2835_SPI0_CS_CPHA | BCM
                                  BCM2835_SPI0_CS_CSPOL | BCM2835_SPI0_CS_CSPOL0 | BCM2835_SPI0_CS_CSPOL1 |
                                  BCM2835_SPI0_CS_CSPOL2 | BCM2835_SPI0_CS_TA;
 
-constexpr size_t kFifoBytes = 16;       // each way
-constexpr size_t kRxNeedsReading = 12;  // RXR: three quarters full
+constexpr size_t kFifoBytes = 16;  // each way
 // A program reading CS a third time with nothing else in between is polling it.
 constexpr unsigned kPollingReads = 3;
 // Polls with nothing under way that could change CS: after this many the
@@ -136,8 +135,6 @@ uint32_t status() {
   uint32_t v = s.cs & kStoredBits;
   if (s.tx.size() < kFifoBytes) v |= BCM2835_SPI0_CS_TXD;
   if (!s.rx.empty()) v |= BCM2835_SPI0_CS_RXD;
-  if (s.rx.size() >= kRxNeedsReading) v |= BCM2835_SPI0_CS_RXR;
-  if (s.rx.size() >= kFifoBytes) v |= BCM2835_SPI0_CS_RXF;
   if (s.active && !s.wire && s.tx.empty()) v |= BCM2835_SPI0_CS_DONE;
   return v;
 }
