@@ -154,10 +154,10 @@ class Spi0 {
   // The window keeps each byte's start only once one did not follow right
   // behind the one before (the trace draws bytes back to back otherwise).
   void record(const Shift& shift, uint8_t miso) {
+    auto back_to_back = [&](uint64_t byte) { return 8 * byte * window_.bit_ns; };
     auto& starts = window_.start_ns;
-    uint64_t back_to_back = 8 * window_.mosi.size() * window_.bit_ns;
-    if (starts.empty() && shift.start_ns != back_to_back)
-      for (uint64_t byte = 0; byte < window_.mosi.size(); ++byte) starts.push_back(8 * byte * window_.bit_ns);
+    if (starts.empty() && shift.start_ns != back_to_back(window_.mosi.size()))
+      for (uint64_t byte = 0; byte < window_.mosi.size(); ++byte) starts.push_back(back_to_back(byte));
     if (!starts.empty()) starts.push_back(shift.start_ns);
     window_.mosi.push_back(shift.mosi);
     window_.miso.push_back(miso);
@@ -175,7 +175,8 @@ class Spi0 {
     }
   }
 
-  // Spends the time until the byte on the wire is received.
+  // Spends the time until the byte on the wire is received (on a free-running
+  // clock the advance does nothing: the program polls in real time).
   void run_out_shift(const StandLock& lock) {
     clock_advance_locked(lock, stand_time_of(wire_->end_ns) - clock_now_locked(lock));
     settle(lock);
