@@ -52,7 +52,7 @@ std::string VcdWriter::window(const SpiWindow& w, const std::vector<LineEvent>& 
   uint64_t start = w.time * 1000, length = (std::max(w.end, w.time) - w.time) * 1000;
   size_t bytes = std::max(w.mosi.size(), w.miso.size());
   bool recorded = bytes > 0 && w.start_ns.size() == bytes && w.start_ns.back() + 8 * w.bit_ns <= length;
-  uint64_t bit_ns = recorded || bytes == 0 ? w.bit_ns : std::min<uint64_t>(w.bit_ns, length / (8 * bytes));
+  uint64_t bit_ns = bytes ? std::min<uint64_t>(w.bit_ns, length / (8 * bytes)) : 0;  // recorded: never squeezed
   uint64_t done = start;
   for (size_t byte = 0; byte < bytes; ++byte) {
     uint64_t first = start + (recorded ? w.start_ns[byte] : 8 * byte * bit_ns);
