@@ -1,11 +1,20 @@
 // The Pi's SPI0 controller at register level: CS (with CLEAR, TA, DONE, TXD,
-// RXD, CSPOL0..2, CS select), FIFO and CLK. A write to FIFO while TA is set
-// shifts the byte out to the selected device at once and queues the byte that
-// came back; each byte costs its bit time at the programmed divider, counted
-// from the start of the window so that whole-microsecond stand time does not
-// drift from the bit clock.
-// Leaves out: LoSSI, DMA, interrupts, DLEN, the 16-word FIFO depth limit
-// (the FIFO is deep enough for any transfer the programs make).
+// RXD, CSPOL0..2, CS select), FIFO and CLK. A byte written to FIFO while TA is
+// set waits in the 16-byte TX FIFO (TXD clear while it is full); the
+// controller shifts the bytes out one after another at the bit time of the
+// programmed divider, counted from the start of the window so that
+// whole-microsecond stand time does not drift from the bit clock. The byte that
+// came back is readable (RXD) only once its 8 bit clocks have passed in stand
+// time; a full 16-byte RX FIFO holds the next byte back. DONE is set when the
+// TX FIFO is empty and the last byte has shifted. Clearing TA lets the bytes
+// written go out first, as far as the RX FIFO has room.
+// Register accesses take no stand time of their own; a program reading CS a
+// third time in a row is polling, and the clock moves on to the controller's
+// next change. So a read loop that gives up too early loses bytes here as on
+// the Pi, and a polling loop costs a few reads a byte. A million polls with
+// nothing under way stop the program: it would poll for ever.
+// Leaves out: LoSSI, DMA, interrupts, DLEN, RXR and RXF (no program reads
+// them), the stand time a single access takes on the Pi (a few hundred ns).
 #pragma once
 #include <cstdint>
 

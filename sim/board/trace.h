@@ -39,8 +39,9 @@ struct SpiWindow {
   uint8_t chip_select;
   std::vector<uint8_t> mosi;
   std::vector<uint8_t> miso;
-  StandTime end = 0;    // when it went inactive again
-  uint32_t bit_ns = 0;  // SPI clock period while it was active
+  StandTime end = 0;               // when it went inactive again
+  uint32_t bit_ns = 0;             // SPI clock period while it was active
+  std::vector<uint64_t> start_ns;  // each byte's first bit, from `time` on (empty: back to back)
 };
 
 // Starts writing the trace to <dir>/<program>.vcd and <dir>/<program>.log

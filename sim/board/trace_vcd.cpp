@@ -43,20 +43,29 @@ std::string VcdWriter::line(const LineEvent& e) {
   return out;
 }
 
+// Each byte's bits go out from its recorded start (a byte that waited for the
+// program or for room in the RX FIFO leaves a gap, SCLK idle); a window without
+// starts, or too short for its bits, is drawn back to back, squeezed to fit.
 std::string VcdWriter::window(const SpiWindow& w, const std::vector<LineEvent>& held) {
   std::vector<Change> changes;
   for (auto& e : held) changes.push_back({e.time * 1000, e.gpio, e.level});
   uint64_t start = w.time * 1000, length = (std::max(w.end, w.time) - w.time) * 1000;
-  size_t bits = 8 * std::max(w.mosi.size(), w.miso.size());
-  uint64_t bit_ns = bits ? std::min<uint64_t>(w.bit_ns, length / bits) : 0;
-  for (size_t b = 0; b < bits; ++b) {
-    uint64_t t = start + b * bit_ns;
-    changes.push_back({t, line::sclk, 0});
-    changes.push_back({t, line::mosi, bit_of(w.mosi, b)});
-    changes.push_back({t, line::miso, bit_of(w.miso, b)});
-    changes.push_back({t + bit_ns / 2, line::sclk, 1});
+  size_t bytes = std::max(w.mosi.size(), w.miso.size());
+  bool recorded = bytes > 0 && w.start_ns.size() == bytes && w.start_ns.back() + 8 * w.bit_ns <= length;
+  uint64_t bit_ns = bytes ? std::min<uint64_t>(w.bit_ns, length / (8 * bytes)) : 0;  // recorded: never squeezed
+  uint64_t done = start;
+  for (size_t byte = 0; byte < bytes; ++byte) {
+    uint64_t first = start + (recorded ? w.start_ns[byte] : 8 * byte * bit_ns);
+    for (size_t b = 8 * byte; b < 8 * byte + 8; ++b) {
+      uint64_t t = first + (b % 8) * bit_ns;
+      changes.push_back({t, line::sclk, 0});
+      changes.push_back({t, line::mosi, bit_of(w.mosi, b)});
+      changes.push_back({t, line::miso, bit_of(w.miso, b)});
+      changes.push_back({t + bit_ns / 2, line::sclk, 1});
+    }
+    done = first + 8 * bit_ns;
+    changes.push_back({done, line::sclk, 0});
   }
-  uint64_t done = start + bits * bit_ns;
   for (uint8_t gpio : {line::sclk, line::mosi, line::miso}) changes.push_back({done, gpio, 0});
   std::stable_sort(changes.begin(), changes.end(), [](auto& a, auto& b) { return a.ns < b.ns; });
   std::string out;

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "bcm2835_ext.h"
 #include "test_stand.h"
 
 namespace {
@@ -116,7 +117,8 @@ TEST(ClockSpeed, OnlyAWatchableSpeedRunsFreeFromTheGivenStartAndOnlyCatchesUpFor
 
 std::mutex records_lock;
 
-TEST_F(ClockTurnsDeathTest, AThreadTheClockDidNotSeeCreatedOrALockHeldAcrossADelayStopsTheRunSayingWhy) {
+TEST_F(ClockTurnsDeathTest,
+       AThreadTheClockDidNotSeeCreatedALockHeldAcrossADelayOrAPollThatCannotEndStopsTheRunSayingWhy) {
   // std::thread creates its thread inside libstdc++, past the stand's wrap.
   EXPECT_DEATH(std::thread([] { bcm2835_delay(1); }).join(), "not created with pthread_create.*Create the program");
   EXPECT_DEATH(
@@ -131,6 +133,8 @@ TEST_F(ClockTurnsDeathTest, AThreadTheClockDidNotSeeCreatedOrALockHeldAcrossADel
       "thread 1 \\(main\\): waits for its turn, its delay ends at 1234\\.500 ms\n"
       "thread 2: holds the turn, blocked on a lock outside the stand\n"
       ".*no lock may be held across bcm2835_delay");
+  uint8_t frame[17] = {};  // a byte more than the RX FIFO holds, which nobody reads: DONE never comes
+  EXPECT_DEATH((bcm2835_spi_begin(), bcm2835_spi_transfer_write(frame, 17)), "SPI0's CS .* polled a million times");
 }
 
 }  // namespace

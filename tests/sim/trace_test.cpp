@@ -75,9 +75,9 @@ struct CountingDevice : sim::SpiDevice {
   }
 };
 
-// Three transfers, RST set as an output, a GPIO past the board's last line (no line at all), and at
-// 200 ms, as on a free-running clock, a line changed by another thread while a
-// window is open and a window shorter than its bits; then an abort.
+// Three transfers (the last after a byte that waited for the program), RST set as an output, a GPIO
+// past the board's last line (no line at all), and at 200 ms, as on a free-running clock, a line
+// changed by another thread while a window is open and a window shorter than its bits; then an abort.
 [[noreturn]] void transfer_and_abort(const TempDir& dir) {
   std::string error;
   sim::trace_open(dir.path(), "spi", error);
@@ -95,13 +95,15 @@ struct CountingDevice : sim::SpiDevice {
   bcm2835_spi_transfer_read(got, 3);
   bcm2835_spi_setClockDivider(251);  // runs as 250: 1 us a bit
   sim::spi0_attach(0, nullptr);      // nothing on CE0 reads as zeros
-  bcm2835_spi_transfer_write(request, 1);
+  bcm2835_peri_write(bcm2835_spi0 + BCM2835_SPI0_CS / 4, BCM2835_SPI0_CS_TA);
+  bcm2835_peri_write(bcm2835_spi0 + BCM2835_SPI0_FIFO / 4, 0x5A), bcm2835_delay(1);  // the wire idles
+  bcm2835_spi_transfer_write(request, 2);
   {
     sim::StandLock lock(sim::stand_mutex());
     sim::trace_line_locked(200'000, ce0, 0);
     sim::trace_window_begin_locked();
     sim::trace_line_locked(200'005, rel0_out, 1);
-    sim::trace_window_locked({200'000, 0, {0xA5}, {0x3C}, 200'010, 3552});
+    sim::trace_window_locked({200'000, 0, {0xA5}, {0x3C}, 200'010, 3552, {}});
     sim::trace_line_locked(200'010, ce0, 1);
   }
   std::fprintf(stderr, "read %02X %02X %02X\n", got[0], got[1], got[2]);
@@ -126,18 +128,17 @@ TEST(SpiTraceDeathTest, EachTransferIsOneWindowOfItsBytesAndBitTimeInTimeOrderAl
             "     100.228 ms  CE0  MOSI 00 00 00  MISO 09 0A 0B\n"
             "     100.314 ms  CE0          1\n"
             "     100.314 ms  CE0          0\n"
-            "     100.314 ms  CE0  MOSI A1  MISO 00\n"
-            "     100.322 ms  CE0          1\n"
+            "     100.314 ms  CE0  MOSI 5A A1 02  MISO 00 00 00\n"
+            "     101.330 ms  CE0          1\n"
             "     200.000 ms  CE0          0\n"
             "     200.000 ms  CE0  MOSI A5  MISO 3C\n"
             "     200.005 ms  REL0_OUT     1\n"
             "     200.010 ms  CE0          1\n");
   EXPECT_TRUE(read_file(dir.file("spi.vcd")).starts_with("$version velk simulated stand $end\n$timescale 1ns $end\n"));
-  EXPECT_EQ(
-      decode_vcd(dir.file("spi.vcd")),
-      Decoded("REL1_IN 1@0\nA1 02 EF 00 00 00 7E 54/01 02 03 04 05 06 07 08\nRST 0@228000\n00 00 00/09 0A 0B\nA1/00\n"
-              "REL0_OUT 1@200005000\nA5/3C\n",
-              std::set<uint64_t>{1000, 1250, 3552}));  // 1250: 8 bits squeezed into 10 us
+  EXPECT_EQ(decode_vcd(dir.file("spi.vcd")),
+            Decoded("REL1_IN 1@0\nA1 02 EF 00 00 00 7E 54/01 02 03 04 05 06 07 08\nRST 0@228000\n00 00 00/09 0A 0B\n"
+                    "5A A1 02/00 00 00\nREL0_OUT 1@200005000\nA5/3C\n",
+                    std::set<uint64_t>{1000, 1250, 3552, 993'000}));  // 1250: 8 bits squeezed into 10 us; then the gap
 }
 
 // A program on the stand, unlike a test, does not ask to keep the trace
