@@ -1,5 +1,5 @@
-// The scenario: one rule for every value, the file as a stand engineer writes
-// it, and the files every program of a stand shares.
+// The scenario: one rule for every value, and the files every program of a
+// stand shares.
 #include "scenario.h"
 
 #include <gtest/gtest.h>
@@ -44,17 +44,6 @@ TEST(ScenarioValues, FollowOneRuleWhereverTheyAreGiven) {
   }
 }
 
-// What it refuses (with the line) and CR LF line ends are rows of the stand's
-// table of refusals.
-TEST(ScenarioFile, ReadsBackWhatItWrites) {
-  const auto s = TestStand("number=42 edition=kordent id=ffffffff,1,2 link.fault=late link.count=3 link.code=0x18")
-                     .config.scenario;
-  Scenario back;
-  std::string error;
-  ASSERT_TRUE(sim::scenario_parse(sim::scenario_text(s), "f", back, error)) << error;
-  EXPECT_EQ(sim::scenario_text(back), sim::scenario_text(s));
-}
-
 // A state file that is a link (to a file of the stand's own) stays one and the
 // file it names gets the new state; no temporary file is left, nor one that a
 // killed writer left. A program ended by SIGTERM or SIGINT publishes its stand
@@ -74,7 +63,8 @@ TEST(StandFiles, ReplaceThroughALinkClearWhatKilledWritersLeftAndKeepTheStandTim
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2) << "a temporary file was left";
   const sim::StandConfig stand{.scenario = {}, .state_path = dir.file("shield.state")};
   for (int signal : {SIGTERM, SIGINT})
-    EXPECT_EXIT((sim::stand_start(stand), sim::clock_delay_us(1500), raise(signal)), testing::KilledBySignal(signal), "");
+    EXPECT_EXIT((sim::stand_start(stand), sim::clock_delay_us(1500), raise(signal)), testing::KilledBySignal(signal),
+                "");
   EXPECT_EQ(read_file(dir.file("stand.time")), "3000\n");
 }
 
