@@ -1,6 +1,7 @@
-// The launcher and the stand's working directory: a scenario reaches the
-// program, what cannot be used is refused with its name and reason, and the
-// programs of one stand share the shield and the stand time.
+// The launcher and the stand's working directory: what cannot be used is
+// refused with its name and reason, and the programs of one stand share the
+// shield and the stand time. (Its help and options reaching the program are
+// played in the catalogue, launcher-*.)
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,20 +21,6 @@ bool has(const std::string& text, const std::string& what) { return text.find(wh
 ProgramRun launch(const TempDir& dir, std::vector<std::string> args, const std::string& input = "exit\n") {
   args.insert(args.begin(), VELK_LAUNCHER_PATH);
   return run_program(args, dir.path(), input);
-}
-
-// Its help names each key of the scenario as an option; the options given
-// reach the shield's state, what follows -- reaches the program, and --fresh
-// starts from the default shield again.
-TEST(Launcher, StartsTheProgramOnTheScenarioGivenByOptionsNamedAfterTheKeys) {
-  TempDir tmp;
-  EXPECT_TRUE(has(launch(tmp, {"--help"}).out, "\n  --link-count 0..4294967295\n        for late: receipts left"));
-  auto run = launch(tmp, {"--dir", "D", "--number", "31", "--set", "link.code=0x18", "--", "-harmonic"}, "1\nexit\n");
-  EXPECT_EQ(run.status, 1) << run.err;
-  EXPECT_TRUE(has(run.out, "Запуск в режиме считывания гармоник.\n") && has(run.out, "Shield   : 31\n")) << run.out;
-  auto state = read_file(tmp.file("D/shield.state"));
-  EXPECT_TRUE(has(state, "\nnumber=31\n") && has(state, "\nlink.code=0x18\n")) << state;
-  EXPECT_TRUE(has(launch(tmp, {"--dir", "D", "--fresh"}, "1\nexit\n").out, "Shield   : 26\n"));
 }
 
 // What a test puts at a path before the run: "@X" a symbolic link to X, "|" a
@@ -72,8 +59,16 @@ TEST(Stand, RefusesWhatItCannotUseWithItsOwnStatusAndWordsStartingNothing) {
       {{}, {{"D/shield.state", "speed=1\n"}}, {}, 78, "D/shield.state, line 1: unknown key \"speed\""},  // a run's
       {{}, {{"D/shield.state", "number=1\nnumber=2\n"}}, {}, 78, "D/shield.state, line 2: \"number\" is given twice"},
       {{}, {{"D/shield.state", "firmware\n"}}, {}, 78, "D/shield.state, line 1: expected key=value, found \"firm"},
-      {{}, {{"D/shield.state", "number=" + a_lot}}, {}, 78, "line 1: number: \"" + a_lot.substr(0, 60) + "...\" is not"},
-      {{}, {{"D/shield.state", std::string("# a shield\n\nnumber=3\0x\n", 23)}}, {}, 78, "line 3: number: \"3\\x00x\" is"},
+      {{},
+       {{"D/shield.state", "number=" + a_lot}},
+       {},
+       78,
+       "line 1: number: \"" + a_lot.substr(0, 60) + "...\" is not"},
+      {{},
+       {{"D/shield.state", std::string("# a shield\n\nnumber=3\0x\n", 23)}},
+       {},
+       78,
+       "line 3: number: \"3\\x00x\" is"},
       {{}, {{"D/shield.state", "/"}}, {}, 78, "D/shield.state: a directory, not a stand file"},
       {{}, {{"D/shield.state", ""}}, {}, 78, "D/shield.state: empty"},
       {{}, {{"D/shield.state", "@nowhere"}}, {}, 78, "D/shield.state: a symbolic link to a missing file"},
@@ -122,10 +117,11 @@ TEST(Launcher, PutsTheOutsideProgramsInPlaceAndLeavesTheUsersOwnAlone) {
   EXPECT_EQ(run.out, tmp.file("D/stand-bin/sudo") + "\n5\nmine") << run.err;
   const std::string e = "E x\"";  // ALSA splits its configuration path at blanks; quotes end its strings
   launch(tmp, {"--dir", e, "--program", "/bin/true"});  // the stand's own dump, taken away again below
-  run = launch(tmp, {"--dir", e, "--flasher", "missing", "--stlink-fault", "missing", "--dump", "missing",
-                     "--program", "/bin/sh", "--", "-c",
-                     "sudo ./Velk_Flasher; echo $?; ls home/pi; test -e proj/stlink-repo/build/Release/st-flash || "
-                     "echo no tool; " VELK_STAND_PROBE_PATH " run \"arecord -q -D lp -s 100 x.wav\" >&2; wc -c <x.wav"});
+  run =
+      launch(tmp, {"--dir", e, "--flasher", "missing", "--stlink-fault", "missing", "--dump", "missing", "--program",
+                   "/bin/sh", "--", "-c",
+                   "sudo ./Velk_Flasher; echo $?; ls home/pi; test -e proj/stlink-repo/build/Release/st-flash || "
+                   "echo no tool; " VELK_STAND_PROBE_PATH " run \"arecord -q -D lp -s 100 x.wav\" >&2; wc -c <x.wav"});
   EXPECT_EQ(run.out, "1\nno tool\n144\n");
   EXPECT_TRUE(run.err.starts_with("sudo: ./Velk_Flasher: command not found\nrun at ")) << run.err;
 }
