@@ -46,6 +46,3 @@ void install_uploader(const TempDir& dir);
 // The changes of the trace's lines named in `names` (" RST REL2_OUT "), one
 // "TIME NAME LEVEL" a line; its remarks too ("TIME --") when `names` has "--".
 std::string trace_lines(const std::string& log, const std::string& names);
-
-// The text trace of the first run_stand in `dir` ("" when none was written).
-inline std::string stand_trace(const TempDir& dir) { return read_file(dir.file("Velk_STM_Tool.log")); }
