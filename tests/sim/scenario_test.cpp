@@ -17,30 +17,16 @@ namespace {
 using sim::Scenario;
 using namespace std::chrono_literals;
 
-// Decimal numbers with leading zeros and nothing else; codes also in hex;
-// identifier words in hex, three of them, 32 bits each; names from a list;
-// speeds in the watchable range. A refusal names the key.
-TEST(ScenarioValues, FollowOneRuleWhereverTheyAreGiven) {
-  // Key, value, as the file writes it back (nullptr: refused).
-  // clang-format off
-  const std::tuple<const char*, const char*, const char*> cases[] = {
-      {"number", "00000000000000000000011", "11"}, {"number", "0x1f", nullptr}, {"number", "+31", nullptr},
-      {"number", "", nullptr}, {"link.code", "0x1A", "0x1a"}, {"link.code", "24", "0x18"},
-      {"link.code", "0x100", nullptr}, {"id", "1,0xABC,7", "00000001,00000abc,00000007"}, {"id", "1,2,3,4", nullptr},
-      {"id", "1,,3", nullptr}, {"id", "123456789,0,0", nullptr}, {"link.fault", "wrong-address", "wrong-address"},
-      {"edition", "talvo", nullptr}, {"speed", "0.1", "0.1"}, {"speed", "50", "50"}, {"speed", "0.09", nullptr},
-      {"speed", "50.5", nullptr}, {"speed", "1e20", nullptr}};
-  // clang-format on
-  for (auto [key, text, stored] : cases) {
+// The speeds a person can watch, to their ends, are taken and written back as
+// given (the stand runs free at them, which no session of the catalogue does;
+// the values refused, and those of the other keys, are played there:
+// launcher-refuses-*, launcher-takes-values-in-every-written-form).
+TEST(ScenarioValues, TakeAWatchableSpeedToItsEnds) {
+  for (const char* speed : {"0.1", "50"}) {
     Scenario s;
     std::string error;
-    bool ok = sim::scenario_set(s, key, text, error);
-    bool named = error.starts_with(key) || error.starts_with("unknown key");
-    EXPECT_EQ(ok      ? sim::scenario_key(key)->print(s)
-              : named ? "refused"
-                      : error,
-              stored ? stored : "refused")
-        << key << "=" << text;
+    EXPECT_TRUE(sim::scenario_set(s, "speed", speed, error)) << error;
+    EXPECT_EQ(sim::scenario_key("speed")->print(s), speed);
   }
 }
 
