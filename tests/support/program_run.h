@@ -36,10 +36,6 @@ class TempDir {
 // The whole file, or "" when it cannot be read.
 std::string read_file(const std::string& path);
 
-// The stand program with `args`, run in `dir` (where the shield's state lives)
-// with its trace written there as well.
-ProgramRun run_stand(const TempDir& dir, const std::string& input, std::vector<std::string> args = {}, Env env = {});
-
 // Puts the uploader's stand-in at ./Sendrik/Sendrik in `dir`, as the launcher does.
 void install_uploader(const TempDir& dir);
 
