@@ -49,7 +49,6 @@ TEST(Stand, RefusesWhatItCannotUseWithItsOwnStatusAndWordsStartingNothing) {
     int status;
     std::string says;
   } cases[] = {
-      {{"--edition", "\x1b[31m"}, {}, {}, 64, "--edition: \"\\x1b[31m\" is none of"},
       {{"--program", "nothing-here"}, {}, {}, 66, "velk-stand: no program at "},
       {{}, {{"D/shield.state", "speed=1\n"}}, {}, 78, "D/shield.state, line 1: unknown key \"speed\""},  // a run's
       {{}, {{"D/shield.state", "number=1\nnumber=2\n"}}, {}, 78, "D/shield.state, line 2: \"number\" is given twice"},
@@ -139,6 +138,16 @@ TEST(SharedStand, ProgramsSeeEachOthersShieldAndStandTime) {
   EXPECT_TRUE(has(read_file(dir.file("child.log")), "MOSI A1 14 2A"));
   EXPECT_TRUE(has(read_file(dir.file("stand_probe.log")), "MOSI A1 02 EF"));
   EXPECT_EQ(run_program({VELK_STAND_PROBE_PATH, "wait", "1"}, dir.path(), "").out, "wait at 4202.8 ms\n");
+}
+
+// A state another program left unreadable stops a program when its shield
+// next starts; what the program printed until then is not lost.
+TEST(SharedStand, AStateMadeUnreadableStopsTheProgramKeepingWhatItPrinted) {
+  TempDir dir;
+  auto run = run_program({VELK_STAND_PROBE_PATH, "run", "echo number=x >shield.state", "reset"}, dir.path(), "");
+  EXPECT_EQ(run.status, 78);
+  EXPECT_TRUE(run.out.starts_with("run at ")) << run.out;
+  EXPECT_TRUE(has(run.err, "shield.state, line 1: number: \"x\" is not")) << run.err;
 }
 
 }  // namespace
