@@ -49,6 +49,8 @@ TEST(FlasherExchange, SendsEachByteAloneDumpsEveryAttemptAndRetriesAFailedOneUpT
       {SPIc_STMdetect, 0xA1, 5, 1, "a1 1 0 0 0 0 aa 24 \na1 1 1 0 0 0 56 25 \n"},
       {SPIc_ReadVersion_Boot, 0xA1, 100, 1, "a1 64 0 0 0 0 a2 68 \na1 64 0 0 0 5 a1 a8 \n"},
       {SPIc_Erase, 0xA1, 1600, 1, "a1 4 0 0 0 0 aa e8 \na1 4 1 0 0 0 56 e9 \n"},
+      {SPIc_ProgStart, 0xA1, 100, 1, "a1 2 0 0 0 0 aa 60 \na1 2 1 0 0 0 56 61 \n"},
+      {SPIc_Firmware, 0xA1, 1, 1, "a1 5 0 0 0 0 6a d5 \na1 5 1 0 0 0 96 d4 \n"},  // into what the erase left
       {SPIc_STMdetect, 0xA2, 5, 2, times(10, "a2 1 0 0 0 0 99 24 \n" + idle)},
       {SPIc_Erase, 0xA1, 1599, 2, times(10, "a1 4 0 0 0 0 aa e8 \n" + idle)},
   };
