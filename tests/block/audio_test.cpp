@@ -59,26 +59,22 @@ TEST(ShieldAudio, EachModelsHealthyAudioPassesItsReferenceAndEveryFaultFailsIt) 
                           "13%\n" + ok + off + "63%\n" + off + "40%\n" + off + "36%\n");
 }
 
-// Without a reference nothing is measured; a repeat asks for it again. A
-// failed measurement repeated keeps the lines high and starts from cleared
-// arrays: the same weak spectrum twice. The spectrum reading after it neither
-// judges nor prompts nor touches the register.
-TEST(AudioCheckRepeat, AsksAgainWithoutAReferenceAndMeasuresAfreshAfterAFailure) {
+// Without a reference nothing is measured and no line moves. A failed
+// measurement repeated keeps the lines high. The spectrum reading after it
+// neither judges nor prompts nor touches the register. (What the operator sees,
+// the same spectrum measured afresh at a repeat too, is played in the
+// catalogue: audio-*.)
+TEST(AudioCheckRepeat, MovesNoLineWithoutAReferenceAndKeepsTheLinesUpForARepeat) {
   SKIP_IF_CLOCK_RUNS_FREE();
   TempDir dir;
   TestStand("audio=weak").start_program();  // the shield's number not read yet: 0
   ASSERT_EQ(chdir(dir.path().c_str()), 0);
-  const std::string none =
-      "Error: Для данного шилда не найден эталонный спектр частот, тест звука не может быть проведен.\n\nWarning: "
-      "Ошибка работы звукового тракта.\nВведите 1,2 или 3:\n1 - Повторить\n2 - Продолжить\n3 - Прервать\n\n";
-  EXPECT_EQ(run_block(menu_block_AudioTest, "1\n2\n"), none + none + "| errors 8192 | | 0 ms");
+  EXPECT_TRUE(run_block(menu_block_AudioTest, "1\n2\n").ends_with("| errors 8192 | | 0 ms"));
   shieldSt.shield = 26, error_st.stand = 0;
-  const std::string got = run_block(menu_block_AudioTest, "1\n2\n"), wait = "Идет проверка";
-  const std::string twice = got.substr(0, got.find("| errors"));
-  EXPECT_EQ(twice.substr(twice.rfind(wait)), twice.substr(0, twice.rfind(wait)));
-  EXPECT_NE(twice.find("\n\nНесоответствие спектра :"), std::string::npos);
-  EXPECT_EQ(got.substr(twice.size()),
+  const std::string got = run_block(menu_block_AudioTest, "1\n2\n");
+  EXPECT_EQ(got.substr(got.find("| errors")),
             "| errors 8192 | +0 LN_BR 1 +50 LN_OD 1 +40200 LN_BR 0 +40200 LN_OD 0 | 40250 ms");
+  std::remove(dir.file("audio_spectrum.svg").c_str());  // the check's own picture
   const std::string read = run_block(menu_block_HarmonicRead, "");
   const auto last = read.find('\n', read.find("\n21: - ") + 1) + 1;  // nothing after the amplitudes
   EXPECT_EQ(read.substr(last), "| errors 8192 | +0 LN_BR 1 +50 LN_OD 1 +20100 LN_BR 0 +20100 LN_OD 0 | 20150 ms");
@@ -92,8 +88,8 @@ TEST(AudioCheckRepeat, AsksAgainWithoutAReferenceAndMeasuresAfreshAfterAFailure)
 // gives another spectrum the second time; bins 64 up are not written.
 TEST(AudioCapture, RecorderThatCannotBeStartedEndsTheProgramAPlayerOnlyGetsTheMessage) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");  // the child must not inherit the parked link thread
-  static TempDir dir, tools;  // removed at exit, also by a dying child
-  TestStand().start_program();  // a healthy general 26
+  static TempDir dir, tools;                       // removed at exit, also by a dying child
+  TestStand().start_program();                     // a healthy general 26
   ASSERT_EQ(chdir(dir.path().c_str()), 0);
   auto tool = [&](const char* name, const std::string& script, mode_t mode) {
     std::ofstream(tools.file(name)) << "#!/bin/sh\n" << script << "\n";

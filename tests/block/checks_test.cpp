@@ -86,24 +86,18 @@ std::string report(uint32_t failures) {
   return printed(menu_block_StandReport);
 }
 
-// Every failed check listed in its place (EkS right after S1) and counted. The
-// uploader ends at once without reading, as if content: on the free-running
-// clock the 500 ms before the first line really pass, so the writes meet a pipe
-// whose reader is gone; the program lives on, with SIGPIPE as it was. Then a
-// file the shell cannot run is no uploader either, nor one that never ends.
-TEST(StandReport, ListsEveryFailureAndLivesThroughAnUploaderThatIsGoneOrCannotBeRun) {
+// Every failed check counted (the list itself is played in the catalogue:
+// every-check-fails-..., link-dies-...). The uploader ends at once without
+// reading, as if content: on the free-running clock the 500 ms before the first
+// line really pass, so the writes meet a pipe whose reader is gone; the program
+// lives on, with SIGPIPE as it was. Then a file the shell cannot run is no
+// uploader either, nor one that never ends.
+TEST(StandReport, CountsEveryFailureAndLivesThroughAnUploaderThatIsGoneOrCannotBeRun) {
   TempDir dir;
   start_stand(TestStand("speed=1 upload.fault=missing"), dir);
   put_uploader("#!/bin/sh\nexit 0\n", std::filesystem::perms::owner_all);
   const std::string none = "\n\n\nError: Отсутствую файлы для отправки на сервер\n";
-  EXPECT_EQ(report(0x7FFF),
-            "\n\n-----------------Результат испытаний-----------------\nОшибка работы SPI\nОшибка работы входа Ek\n"
-            "Ошибка работы входа S0\nОшибка работы входа S1\nОшибка работы входа EkS\nОшибка работы входа определения "
-            "открытия двери\nОшибка работы выхода REL0\nОшибка работы выхода REL1\nОшибка работы выхода REL2\n"
-            "Ошибка работы выхода REL3\nОшибка работы реле\nОшибка работы АЦП\nОшибка работы АЦП или транзистора "
-            "иммитации\nОшибка работы АЦП или транзистора OD\nОшибка работы звукового тракта\n"
-            "-----------------------------------------------------\nКоличество ошибок: 15" +
-                none);
+  EXPECT_TRUE(report(0x7FFF).ends_with("\nКоличество ошибок: 15" + none));
   EXPECT_EQ(error_st.stand, 0u);
   sigset_t blocked;
   pthread_sigmask(SIG_BLOCK, nullptr, &blocked);

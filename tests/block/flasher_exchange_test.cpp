@@ -1,16 +1,14 @@
-// The flasher's exchanges and image transfers with the simulated bootloader:
-// what goes over the bus and into the dump, how failed attempts are retried
-// and counted, and how a refused frame ends a transfer.
+// The flasher's exchanges with the simulated bootloader: what goes over the bus
+// and into the dump, how failed attempts are retried and counted. (Image
+// transfers, whole or ended by a refused frame, are played in the catalogue.)
 #include <bcm2835.h>
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <tuple>
 
 #include "CRC16.h"
 #include "SPI.h"
 #include "console_capture.h"
-#include "firmware.h"
 #include "shield/shield_hooks.h"
 #include "test_stand.h"
 #include "board/trace.h"
@@ -25,10 +23,16 @@ void start_bootloader() {
   ResetController(HIGH);
 }
 
-std::string hex(std::initializer_list<uint8_t> bytes) {
-  std::string out;
+std::string hex(uint8_t byte) {
   char two[3];
-  for (uint8_t b : bytes) std::snprintf(two, sizeof two, "%02X", b), out += two;
+  std::snprintf(two, sizeof two, "%02X", byte);
+  return two;
+}
+
+// `text` `n` times over: an attempt made again and again.
+std::string times(int n, const std::string& text) {
+  std::string out;
+  while (n-- > 0) out += text;
   return out;
 }
 
@@ -45,6 +49,8 @@ TEST(FlasherExchange, SendsEachByteAloneDumpsEveryAttemptAndRetriesAFailedOneUpT
       {SPIc_STMdetect, 0xA1, 5, 1, "a1 1 0 0 0 0 aa 24 \na1 1 1 0 0 0 56 25 \n"},
       {SPIc_ReadVersion_Boot, 0xA1, 100, 1, "a1 64 0 0 0 0 a2 68 \na1 64 0 0 0 5 a1 a8 \n"},
       {SPIc_Erase, 0xA1, 1600, 1, "a1 4 0 0 0 0 aa e8 \na1 4 1 0 0 0 56 e9 \n"},
+      {SPIc_ProgStart, 0xA1, 100, 1, "a1 2 0 0 0 0 aa 60 \na1 2 1 0 0 0 56 61 \n"},
+      {SPIc_Firmware, 0xA1, 1, 1, "a1 5 0 0 0 0 6a d5 \na1 5 1 0 0 0 96 d4 \n"},  // into what the erase left
       {SPIc_STMdetect, 0xA2, 5, 2, times(10, "a2 1 0 0 0 0 99 24 \n" + idle)},
       {SPIc_Erase, 0xA1, 1599, 2, times(10, "a1 4 0 0 0 0 aa e8 \n" + idle)},
   };
@@ -54,9 +60,9 @@ TEST(FlasherExchange, SendsEachByteAloneDumpsEveryAttemptAndRetriesAFailedOneUpT
     std::string got = printed([&] { result = SPI_send(command, address, wait_read, 5, command == SPIc_Erase); });
     got = std::to_string(result) + got;
     std::string request;  // on the bus: the request, then its reply clocked out with zeros
-    for (uint8_t b : Array_tx) request += hex({b}) + " ";
+    for (uint8_t b : Array_tx) request += hex(b) + " ";
     for (auto& w : sim::trace_windows())
-      if (w.time >= since) got += w.mosi.size() == 1 ? hex({w.mosi[0]}) + " " : "! ";
+      if (w.time >= since) got += w.mosi.size() == 1 ? hex(w.mosi[0]) + " " : "! ";
     EXPECT_EQ(got, std::to_string(expected) + "\nПосылка:\n" + dump +
                        times(expected == 1 ? 1 : 10, request + "00 00 00 00 00 00 00 00 "));
   }
@@ -77,41 +83,6 @@ TEST(FlasherExchange, SendsEachByteAloneDumpsEveryAttemptAndRetriesAFailedOneUpT
     results += std::to_string(SPI_error - errors) + " ";
   }
   EXPECT_EQ(results, "1/0 3/1 3/2 3/9 2/10 1/0 2/10 2/10 ");
-}
-
-// A file of S bytes goes out in S / 4 + 1 frames, the last filled up with
-// 0xFF; a frame that needed a second attempt ends the transfer.
-TEST(FlasherTransfer, SendsTheFileInWordsUntilItsEndOrAFrameThatWasNotAcceptedAtOnce) {
-  start_bootloader();
-  int refuse_word = 0, words = 0;
-  std::string sent;
-  sim::RequestHookScope hook([&](std::span<const uint8_t> in, std::optional<sim::Bytes>& reply) {
-    if (in[1] != 0x05) return;
-    sent += hex({in[2], in[3], in[4], in[5]}) + " ";
-    if (++words == refuse_word) (*reply)[7] ^= 1;
-  });
-  const std::string eight = "\x01\x02\x03\x04\x05\x06\x07\x08", read = "Считывание файла\n";
-  // The file, the frame refused once; then the words sent, the lines printed and the result.
-  const std::tuple<std::string, int, std::string> cases[] = {
-      {eight.substr(0, 5), 0, "01020304 05FFFFFF " + read + read + "Конец файла\n1"},
-      {eight, 0, "01020304 05060708 FFFFFFFF " + times(3, read) + "Конец файла\n1"},
-      {"", 0, "FFFFFFFF " + read + "Конец файла\n1"},
-      {eight, 2, "01020304 05060708 05060708 " + read + read + "Ошибка передачи файла\n0"},
-  };
-  for (auto& [content, refused, expected] : cases) {
-    words = 0, refuse_word = refused, sent.clear();
-    firmware_st image{std::tmpfile(), 0};
-    std::fputs(content.c_str(), image.name), std::rewind(image.name);
-    int result = 0;
-    std::istringstream lines(printed([&] {
-      result = SPI_send(SPIc_Erase, 0xA1, 10000, 5, 1) & SPI_send(SPIc_ProgStart, 0xA1, 100, 5, 1) &
-               firmware_send(&image, 0xA1);
-    }));
-    for (std::string line; std::getline(lines, line);)
-      if (line.ends_with("файла")) sent += line + "\n";
-    EXPECT_EQ(sent + std::to_string(result), expected);
-    std::fclose(image.name);
-  }
 }
 
 }  // namespace

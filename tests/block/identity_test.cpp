@@ -70,23 +70,18 @@ INSTANTIATE_TEST_SUITE_P(
             shield_parameters(322, 26) + "Новый номер shield:\nERROR: Проблема записи шилда.\n| sent 02 14 14 14 14 14 "
                                          "14 14 | 3000 ms | code 255 number 26"}));
 
-// Entries one after the other on one shield; the refused ones first, while it
-// still has its number 26.
-TEST(ChangeShield, SendsOnlyAWholeWordThatIsTheNumberOfAnExistingShield) {
+// A refused entry costs only the read of the shield, a number taken its write
+// too (which entries are taken is played in the catalogue, menu-number-change).
+TEST(ChangeShield, SendsTheNumberOnlyForAnEntryItTakes) {
   SKIP_IF_CLOCK_RUNS_FREE();
   TestStand("firmware=322").start_program();
   auto shown = [](const std::string& typed) {
     std::string out = run_block(menu_block_ChangeShield, typed);
     return out.substr(out.find(":\n") + 2);
   };
-  for (std::string typed : {"0", "100", "300", "-5", "99999999999999999999999"})
-    EXPECT_EQ(shown(typed), "ERROR: Такого шилда не существует.\n| sent 02 | 1000 ms | code 2 number 26") << typed;
-  for (std::string typed : {"x42", "4x", "0000099x", "-", "00000000000000000000000000000042"})
-    EXPECT_EQ(shown(typed), "ERROR: Номер шилда должен быть числом.\n| sent 02 | 1000 ms | code 2 number 26") << typed;
-  for (std::string typed : {"1", "99", "+7", "00000042"})
-    EXPECT_EQ(shown(typed),
-              "Номер шилда изменен!\n| sent 02 14 | 3000 ms | code 0 number " + std::to_string(std::stoi(typed)))
-        << typed;
+  EXPECT_EQ(shown("300"), "ERROR: Такого шилда не существует.\n| sent 02 | 1000 ms | code 2 number 26");
+  EXPECT_EQ(shown("4x"), "ERROR: Номер шилда должен быть числом.\n| sent 02 | 1000 ms | code 2 number 26");
+  EXPECT_EQ(shown("+7"), "Номер шилда изменен!\n| sent 02 14 | 3000 ms | code 0 number 7");
   // A link failure marked after the acknowledgement came is kept for the next pass to see.
   pthread_t marker;
   pthread_create(

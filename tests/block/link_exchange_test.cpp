@@ -14,6 +14,18 @@ namespace {
 
 constexpr unsigned kCycleMs = 310;  // a cycle with a request, with room for the transfers
 
+// Watches the reply code for up to `ms` of stand time, or until it becomes
+// `until`: each value it took in order, the present one first ("0 2 255").
+std::string watch_reply_codes(unsigned ms, int until) {
+  int last = menuSt.functionRead;
+  std::string out = std::to_string(last);
+  for (unsigned waited = 0; waited < ms && last != until; waited += 5) {
+    bcm2835_delay(5);
+    if (menuSt.functionRead != last) out += " " + std::to_string(last = menuSt.functionRead);
+  }
+  return out;
+}
+
 // The fifth receipt of each request is answered: the rejections of the first
 // request are forgiven by its accepted reply, so the second request's four do
 // not make a fifth in a row.

@@ -53,15 +53,15 @@ TEST(BoardLines, ProgramsCarryOnFromTheLinesAnotherLeftAndRefuseABoardFileThatIs
     EXPECT_NE((run.out + read_file(dir.file("stand_probe.log"))).find(c.found), std::string::npos)
         << c.start << run.out;
     if (c.trace.empty()) continue;
-    run = run_stand(dir, "1\nexit\n");
+    run = run_program({VELK_STM_TOOL_PATH}, dir.path(), "1\nexit\n", {{"VELK_SIM_TRACE", dir.path()}});
     EXPECT_NE(run.out.find(shield_parameters(325, 26, "32001f3436510b38383437")), std::string::npos) << c.start;
-    auto trace = stand_trace(dir);
+    auto trace = read_file(dir.file("Velk_STM_Tool.log"));
     EXPECT_EQ(trace_lines(trace.substr(0, trace.find("CE0  MOSI")), " -- REL0_OUT REL0_IN RST STM_INT LN_IMIT LN_BR "),
               c.trace);
   }
   TempDir dir;
   std::ofstream(dir.file("board.lines")) << "fsel 1\n";
-  auto run = run_stand(dir, "exit\n");
+  auto run = run_program({VELK_STM_TOOL_PATH}, dir.path(), "exit\n");
   EXPECT_EQ(run.status, 78);
   EXPECT_NE(run.err.find("board.lines: not the board's lines (remove it to power the board up)"), std::string::npos);
   run = run_program({VELK_LAUNCHER_PATH, "--dir", dir.path(), "--board-start", "power-up"}, dir.path(), "exit\n");

@@ -1,6 +1,6 @@
-// The flasher as the stand starts it: in a stand's working directory, its
-// outcome told by the exit status, on a simulated shield whose bootloader and
-// trojan may fail any step, and killed in the middle of an image.
+// The flasher where a transcript cannot tell: its resets and waits in stand
+// time, and a run killed in the middle of an image. (Its outcome for every step
+// that fails is in the catalogue of sessions, flasher-*.)
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -8,7 +8,6 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <tuple>
 
 #include "console_capture.h"
 #include "program_run.h"
@@ -22,67 +21,6 @@ const std::string kImage = "Osmu_v324.bin";
 void write_image(const std::string& path, sim::ImageKind kind, uint32_t version, size_t size) {
   auto bytes = sim::image_make(kind, version, size);
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-}
-
-// The flasher in `dir`, on the shield `state` describes, with the stand's images.
-ProgramRun flasher(const TempDir& dir, std::vector<std::string> args, const std::string& state = "", Env env = {}) {
-  for (auto& image : sim::kStandImages) write_image(dir.file(image.file), image.kind, image.version, image.size);
-  if (!state.empty()) std::ofstream(dir.file("shield.state")) << state;
-  args.insert(args.begin(), VELK_FLASHER_PATH);
-  return run_program(args, dir.path(), "", env);
-}
-
-// How often `what` occurs in `text`.
-size_t count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
-// Every exit status (a whole update is the last case's), each through the
-// shield or machine that causes it: what the run printed last and how many
-// steps it began; until the arguments, the images and the peripherals are
-// there, no line of the shield is touched. A bootloader not found was tried
-// three times, ten attempts each.
-TEST(FlasherE2e, EndsWithTheStatusOfTheStepThatFailedAndFiveWhenAllSucceeded) {
-  const std::string refuse = "boot.fault=refuse\nboot.code=", trojan = "boot.program=trojan\n" + refuse;
-  const std::string kept = "boot.version=1001\n", no_access = "ERROR: Нет доступа к ", sent = "ERROR: Ошибка передачи ";
-  const std::string root = " (требуются права root)", program = "ERROR: Ошибка перехода в режим программирования ";
-  // The shield, the arguments, the environment; then the status, the steps begun and the last lines.
-  const std::tuple<std::string, std::vector<std::string>, Env, int, size_t, std::string> cases[] = {
-      {"", {}, {}, 4, 0, "ERROR:Не хватает аргументов"},
-      {"", {"missing.bin"}, {}, 3, 0, "ERROR: Ошибка открытия файла"},
-      {"", {kImage}, {{"VELK_SIM_MAPPING", "none"}}, 15, 0, no_access + "периферии Raspberry Pi" + root},
-      {"", {kImage}, {{"VELK_SIM_MAPPING", "gpio-only"}}, 15, 0, no_access + "контроллеру SPI" + root},
-      {"boot.fault=silent\n", {kImage}, {}, 0, 1, "ERROR: Bootloader не найден"},
-      {"boot.fault=garbled\nboot.code=0x64\n", {kImage}, {}, 6, 1, "ERROR: Ошибка считывания версси bootloader"},
-      {refuse + "4\n", {kImage}, {}, 1, 2, "ERROR: Ошибка удаления firmware"},
-      {refuse + "2\n", {kImage}, {}, 7, 3, program + "trojan"},
-      {refuse + "5\nboot.count=1\n", {kImage}, {}, 8, 4, "Ошибка передачи файла\n" + sent + "trojan"},
-      {refuse + "6\n", {kImage}, {}, 9, 5, "ERROR: Ошибка окончании записи trojan"},
-      {"boot.program=trojan\nboot.fault=silent\n", {kImage}, {}, 10, 6, "ERROR: Trojan не найден"},
-      {trojan + "4\n", {kImage}, {}, 11, 7, "ERROR: Ошибка удаления bootloader"},
-      {trojan + "2\n", {kImage}, {}, 12, 8, program + "bootloader"},
-      {trojan + "5\n", {kImage}, {}, 13, 9, sent + "bootloader"},
-      {trojan + "6\n", {kImage}, {}, 14, 10, "ERROR: Ошибка завершении передачи bootloader"},
-      {"boot.fault=silent\nboot.code=1\nboot.skip=1\n", {kImage}, {}, 0, 11, "ERROR: Bootloader не найден"},
-      {refuse + "4\nboot.skip=1\n", {kImage}, {}, 1, 12, "ERROR: Ошибка удаления firmware"},
-      {kept + refuse + "2\n", {kImage}, {}, 2, 4, program + "firmware"},
-      {kept + refuse + "5\n", {kImage}, {}, 4, 5, sent + "firmware"},
-      {kept, {"."}, {}, 4, 5, "Ошибка чтения файла\n" + sent + "firmware"},
-      {kept + refuse + "6\n", {kImage}, {}, 4, 6, "ERROR: Ошибка завершения прошивки"},
-      {"", {kImage, "0"}, {}, 5, 6, "Успешно!"},
-      {kept, {kImage, "2"}, {}, 5, 15, "Успешно!"},
-  };
-  for (auto [state, args, env, status, steps, last] : cases) {
-    TempDir dir;
-    if (steps == 0) env.emplace_back("VELK_SIM_TRACE", dir.path());  // where no line may be touched
-    auto run = flasher(dir, args, state, env);
-    EXPECT_EQ(std::pair(run.status, count(run.out, "\n Step ")), std::pair(status, steps)) << state;
-    EXPECT_TRUE(("\n" + run.out).ends_with("\n" + last + "\n")) << state << "\n" << run.out;
-    bool untouched = steps > 0 || trace_lines(read_file(dir.file("Velk_Flasher.log")), " RST ").empty();
-    EXPECT_TRUE(untouched && (status != 0 || count(run.out, "CRC") == 30)) << state;
-  }
 }
 
 // The run's control lines and requests in stand time (ms), from its trace:
@@ -115,8 +53,10 @@ TEST(FlasherE2e, ResetsTheShieldAndWaitsForItsRepliesInStandTime) {
   SKIP_IF_CLOCK_RUNS_FREE();
   TempDir dir;
   std::ofstream(dir.file("tiny.bin")) << "12345";
-  auto run = flasher(dir, {"tiny.bin"}, "boot.version=1001\nboot.fault=silent\nboot.code=1\nboot.count=10\n",
-                     {{"VELK_SIM_TRACE", dir.path()}});
+  auto run =
+      run_program({VELK_LAUNCHER_PATH, "--dir", ".", "--trace", ".", "--boot-version", "1001", "--boot-fault", "silent",
+                   "--boot-code", "1", "--boot-count", "10", "--program", VELK_FLASHER_PATH, "--", "tiny.bin"},
+                  dir.path(), "");
   EXPECT_EQ(run.status, 5);
   EXPECT_EQ(schedule(read_file(dir.file("Velk_Flasher.log"))),
             "0.000 STM_INT 0\n0.000 RST 0\n2000.000 STM_INT 1\n2010.000 RST 1\n4015.000 A1 01 x10\n4114.640 RST "
@@ -132,16 +72,6 @@ TEST(FlasherE2e, ResetsTheShieldAndWaitsForItsRepliesInStandTime) {
 // flash and the rest erased: the firmware is incomplete, the shield does not
 // start it and the stand program reads nothing. The bootloader still answers;
 // the next run keeps it and repairs the firmware, even when nobody reads its log.
-// The output without the exchanges' dumps and the image frames' lines.
-std::string without_dumps(const std::string& out) {
-  std::istringstream in(out);
-  std::string kept;
-  for (std::string line; std::getline(in, line);)
-    if (line != "Посылка:" && line != "Считывание файла" && line.find_first_not_of("0123456789abcdef ") != line.npos)
-      kept += line + "\n";
-  return kept;
-}
-
 TEST(FlasherE2e, UpdatesAFreshStandsShieldAndRepairsItAfterARunKilledMidImage) {
   TempDir dir;
   auto launch = [&](std::vector<std::string> args, const std::string& input = "") {
@@ -150,13 +80,6 @@ TEST(FlasherE2e, UpdatesAFreshStandsShieldAndRepairsItAfterARunKilledMidImage) {
   };
   auto first_run = launch({"--program", VELK_FLASHER_PATH, "--", kImage});
   EXPECT_EQ(first_run.status, 5);
-  EXPECT_EQ(without_dumps(first_run.out),
-            " Step 1  Detected Bootloader \nBootloaderVersion: 5\n Step 2  Erase firmware \n"
-            " Step 3 Programming trojan \n Step 4 Transmit trojan\nКонец файла\n Step 5 Reset \nУспешно!\n"
-            " Step 6  Detected trojan \n Step 7  Erase bootloader \n Step 8 Programming bootloader \n"
-            " Step 9 Transmit bootloader\nКонец файла\n Step 10 Reset \nУспешно!\n Step 11  Detected Bootloader \n"
-            " Step 12  Erase firmware \n Step 13 Programming firmware \n Step 14 Transmit firmware\nКонец файла\n"
-            " Step 15 Reset \nУспешно!\n");
   write_image(dir.file("big.bin"), sim::ImageKind::firmware, 325, sim::kApplicationSize);
   std::FILE* in = popen(("cd " + dir.path() + " && echo $$ && exec " VELK_FLASHER_PATH " big.bin").c_str(), "r");
   char line[256];

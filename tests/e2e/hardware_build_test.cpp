@@ -38,9 +38,8 @@ TEST(HardwareBuild, StopsAtOnceWithItsStatusWhereThePeripheralsCannotBeReached) 
   };
   const Case cases[] = {
       {{VELK_STM_TOOL_HW_PATH}, 2, "Ошибка: нет доступа к периферии Raspberry Pi (требуются права root).\n"},
-      {{VELK_STM_TOOL_HW_PATH, "-harmonic"}, 2,
-       "Ошибка: нет доступа к периферии Raspberry Pi (требуются права root).\n"},
-      {{VELK_FLASHER_HW_PATH, "Osmu_v324.bin"}, 15,
+      {{VELK_FLASHER_HW_PATH, "Osmu_v324.bin"},
+       15,
        "ERROR: Нет доступа к периферии Raspberry Pi (требуются права root)\n"},
   };
   for (auto& c : cases) {

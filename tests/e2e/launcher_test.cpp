@@ -1,6 +1,7 @@
-// The launcher and the stand's working directory: a scenario reaches the
-// program, what cannot be used is refused with its name and reason, and the
-// programs of one stand share the shield and the stand time.
+// The launcher and the stand's working directory: what cannot be used is
+// refused with its name and reason, and the programs of one stand share the
+// shield and the stand time. (Its help and options reaching the program are
+// played in the catalogue, launcher-*.)
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,20 +23,6 @@ ProgramRun launch(const TempDir& dir, std::vector<std::string> args, const std::
   return run_program(args, dir.path(), input);
 }
 
-// Its help names each key of the scenario as an option; the options given
-// reach the shield's state, what follows -- reaches the program, and --fresh
-// starts from the default shield again.
-TEST(Launcher, StartsTheProgramOnTheScenarioGivenByOptionsNamedAfterTheKeys) {
-  TempDir tmp;
-  EXPECT_TRUE(has(launch(tmp, {"--help"}).out, "\n  --link-count 0..4294967295\n        for late: receipts left"));
-  auto run = launch(tmp, {"--dir", "D", "--number", "31", "--set", "link.code=0x18", "--", "-harmonic"}, "1\nexit\n");
-  EXPECT_EQ(run.status, 1) << run.err;
-  EXPECT_TRUE(has(run.out, "Запуск в режиме считывания гармоник.\n") && has(run.out, "Shield   : 31\n")) << run.out;
-  auto state = read_file(tmp.file("D/shield.state"));
-  EXPECT_TRUE(has(state, "\nnumber=31\n") && has(state, "\nlink.code=0x18\n")) << state;
-  EXPECT_TRUE(has(launch(tmp, {"--dir", "D", "--fresh"}, "1\nexit\n").out, "Shield   : 26\n"));
-}
-
 // What a test puts at a path before the run: "@X" a symbolic link to X, "|" a
 // FIFO, "/" a directory, anything else a file holding it.
 void put(const TempDir& tmp, const std::string& path, const std::string& what) {
@@ -47,7 +34,8 @@ void put(const TempDir& tmp, const std::string& path, const std::string& what) {
 }
 
 // Each kind of refusal of the launcher (its options, the program, the stand's
-// files, the directories) and of the stand program itself (its scenario, its
+// files, the directories; a bad option alone is played in the catalogue,
+// launcher-refuses-*) and of the stand program itself (its scenario, its
 // stand time, its lock, its settings, its trace) has its status and words,
 // nothing starts, nothing is written: not the state, not the file F outside
 // the working directory D, not a lock beside it.
@@ -61,19 +49,20 @@ TEST(Stand, RefusesWhatItCannotUseWithItsOwnStatusAndWordsStartingNothing) {
     int status;
     std::string says;
   } cases[] = {
-      {{"--number", "256"}, {}, {}, 64, "velk-stand: --number: \"256\" is not a decimal number in 0..255"},
-      {{"--set", "colour=red"}, {}, {}, 64, "velk-stand: --set colour: unknown key \"colour\""},
-      {{"--edition", "\x1b[31m"}, {}, {}, 64, "--edition: \"\\x1b[31m\" is none of"},
-      {{"--bogus"}, {}, {}, 64, "velk-stand: unknown option --bogus"},
-      {{"--speed"}, {}, {}, 64, "velk-stand: --speed needs a value"},
-      {{"--trace", ""}, {}, {}, 64, "velk-stand: --trace needs a value"},
-      {{"stray"}, {}, {}, 64, "velk-stand: unexpected argument stray"},
       {{"--program", "nothing-here"}, {}, {}, 66, "velk-stand: no program at "},
       {{}, {{"D/shield.state", "speed=1\n"}}, {}, 78, "D/shield.state, line 1: unknown key \"speed\""},  // a run's
       {{}, {{"D/shield.state", "number=1\nnumber=2\n"}}, {}, 78, "D/shield.state, line 2: \"number\" is given twice"},
       {{}, {{"D/shield.state", "firmware\n"}}, {}, 78, "D/shield.state, line 1: expected key=value, found \"firm"},
-      {{}, {{"D/shield.state", "number=" + a_lot}}, {}, 78, "line 1: number: \"" + a_lot.substr(0, 60) + "...\" is not"},
-      {{}, {{"D/shield.state", std::string("# a shield\n\nnumber=3\0x\n", 23)}}, {}, 78, "line 3: number: \"3\\x00x\" is"},
+      {{},
+       {{"D/shield.state", "number=" + a_lot}},
+       {},
+       78,
+       "line 1: number: \"" + a_lot.substr(0, 60) + "...\" is not"},
+      {{},
+       {{"D/shield.state", std::string("# a shield\n\nnumber=3\0x\n", 23)}},
+       {},
+       78,
+       "line 3: number: \"3\\x00x\" is"},
       {{}, {{"D/shield.state", "/"}}, {}, 78, "D/shield.state: a directory, not a stand file"},
       {{}, {{"D/shield.state", ""}}, {}, 78, "D/shield.state: empty"},
       {{}, {{"D/shield.state", "@nowhere"}}, {}, 78, "D/shield.state: a symbolic link to a missing file"},
@@ -122,10 +111,11 @@ TEST(Launcher, PutsTheOutsideProgramsInPlaceAndLeavesTheUsersOwnAlone) {
   EXPECT_EQ(run.out, tmp.file("D/stand-bin/sudo") + "\n5\nmine") << run.err;
   const std::string e = "E x\"";  // ALSA splits its configuration path at blanks; quotes end its strings
   launch(tmp, {"--dir", e, "--program", "/bin/true"});  // the stand's own dump, taken away again below
-  run = launch(tmp, {"--dir", e, "--flasher", "missing", "--stlink-fault", "missing", "--dump", "missing",
-                     "--program", "/bin/sh", "--", "-c",
-                     "sudo ./Velk_Flasher; echo $?; ls home/pi; test -e proj/stlink-repo/build/Release/st-flash || "
-                     "echo no tool; " VELK_STAND_PROBE_PATH " run \"arecord -q -D lp -s 100 x.wav\" >&2; wc -c <x.wav"});
+  run =
+      launch(tmp, {"--dir", e, "--flasher", "missing", "--stlink-fault", "missing", "--dump", "missing", "--program",
+                   "/bin/sh", "--", "-c",
+                   "sudo ./Velk_Flasher; echo $?; ls home/pi; test -e proj/stlink-repo/build/Release/st-flash || "
+                   "echo no tool; " VELK_STAND_PROBE_PATH " run \"arecord -q -D lp -s 100 x.wav\" >&2; wc -c <x.wav"});
   EXPECT_EQ(run.out, "1\nno tool\n144\n");
   EXPECT_TRUE(run.err.starts_with("sudo: ./Velk_Flasher: command not found\nrun at ")) << run.err;
 }
@@ -148,6 +138,16 @@ TEST(SharedStand, ProgramsSeeEachOthersShieldAndStandTime) {
   EXPECT_TRUE(has(read_file(dir.file("child.log")), "MOSI A1 14 2A"));
   EXPECT_TRUE(has(read_file(dir.file("stand_probe.log")), "MOSI A1 02 EF"));
   EXPECT_EQ(run_program({VELK_STAND_PROBE_PATH, "wait", "1"}, dir.path(), "").out, "wait at 4202.8 ms\n");
+}
+
+// A state another program left unreadable stops a program when its shield
+// next starts; what the program printed until then is not lost.
+TEST(SharedStand, AStateMadeUnreadableStopsTheProgramKeepingWhatItPrinted) {
+  TempDir dir;
+  auto run = run_program({VELK_STAND_PROBE_PATH, "run", "echo number=x >shield.state", "reset"}, dir.path(), "");
+  EXPECT_EQ(run.status, 78);
+  EXPECT_TRUE(run.out.starts_with("run at ")) << run.out;
+  EXPECT_TRUE(has(run.err, "shield.state, line 1: number: \"x\" is not")) << run.err;
 }
 
 }  // namespace

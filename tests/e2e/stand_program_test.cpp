@@ -1,7 +1,7 @@
-// The stand program as the operator meets it lives in the catalogue of
-// sessions (tests/scenarios/). Here is what a transcript cannot show: the
-// shield's reset pulses, the lines while the operator is asked, and a machine
-// left untouched.
+// The programs as the operator meets them live in the catalogue of sessions
+// (tests/scenarios/). Here is what a transcript cannot show: the shield's
+// reset pulses, the lines while the operator is asked, and a machine left
+// untouched.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -41,13 +41,25 @@ TEST(StandProgramE2e, PassesAreSeparatedByAResetPulseAndRelaysAreOffAtAQuestion)
   }
 }
 
-// Unable to map anything, the program stops before it touches a line or the
-// bus (what it says, and its status, are in the catalogue).
-TEST(StandProgramE2e, AMachineThatMapsNothingIsLeftUntouched) {
-  TempDir dir;
-  auto run = run_stand(dir, "", {}, {{"VELK_SIM_MAPPING", "none"}});
-  EXPECT_EQ(run.status, 2) << run.err;
-  EXPECT_EQ(stand_trace(dir), "");
+// Without its arguments, its image or the peripherals, a program stops before
+// it touches a line or the bus (what it says is in the catalogue).
+TEST(StandE2e, AProgramThatCannotRunLeavesTheLinesAlone) {
+  const std::string flasher = VELK_FLASHER_PATH, image = "Osmu_v324.bin";
+  const std::pair<int, std::vector<std::string>> cases[] = {
+      {2, {"--mapping", "none"}},
+      {4, {"--program", flasher}},
+      {3, {"--program", flasher, "--", "missing.bin"}},
+      {15, {"--mapping", "none", "--program", flasher, "--", image}},
+      {15, {"--mapping", "gpio-only", "--program", flasher, "--", image}},
+  };
+  for (auto& [status, options] : cases) {
+    TempDir tmp;
+    std::vector<std::string> args = {VELK_LAUNCHER_PATH, "--dir", "D", "--trace", "T"};
+    args.insert(args.end(), options.begin(), options.end());
+    EXPECT_EQ(run_program(args, tmp.path(), "").status, status) << options[1] << " " << options.back();
+    EXPECT_EQ(read_file(tmp.file("T/Velk_STM_Tool.log")) + read_file(tmp.file("T/Velk_Flasher.log")), "")
+        << options[1] << " " << options.back();
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <bcm2835.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <sys/syscall.h>
 
 #include <climits>
 #include <cmath>
@@ -18,6 +19,7 @@
 
 #include "bcm2835_ext.h"
 #include "test_stand.h"
+#include "time/thread_probe.h"
 
 namespace {
 
@@ -113,6 +115,19 @@ TEST(ClockSpeed, OnlyAWatchableSpeedRunsFreeFromTheGivenStartAndOnlyCatchesUpFor
   sim::clock_start_at(1'000);  // a clock already past the start stays
   at(60'200'000);
   EXPECT_EQ(seen.str(), "0.1 no:0.1 no:0.1 no:0.1 no:0.1 no:0.1 0 50 10 at 5000000 at 60000000 at 60200000 ");
+}
+
+// A thread waiting on the stand's own word waits for its turn; on any other
+// word it is blocked on a lock (a line of /proc/.../syscall: number, arguments).
+TEST(ThreadProbe, OnlyAFutexWaitOnAnotherWordThanTheStandsIsALock) {
+  int stand_word = 0, program_word = 0;
+  auto futex_on = [&](const int& word) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%ld 0x%jx 0x80 0x2 0x0 0x0\n", long{SYS_futex}, uintmax_t(uintptr_t(&word)));
+    return sim::blocked_in_syscall_line(line, &stand_word);
+  };
+  EXPECT_EQ(futex_on(program_word), sim::Blocked::lock);
+  EXPECT_EQ(futex_on(stand_word), sim::Blocked::other);
 }
 
 std::mutex records_lock;

@@ -20,12 +20,6 @@ void stdout_to_stderr() {
   dup2(STDERR_FILENO, STDOUT_FILENO);
 }
 
-std::string times(int n, const std::string& text) {
-  std::string out;
-  while (n-- > 0) out += text;
-  return out;
-}
-
 std::string shield_parameters(int firmware, int number, const std::string& id) {
   return "Параметры шилда\n---------------\nFirmware : " + std::to_string(firmware) +
          "\nShield   : " + std::to_string(number) + "\n" + (id.empty() ? "" : "Shield ID: " + id + "\n\n");

@@ -13,9 +13,6 @@ void feed_stdin(const std::string& answers);
 // this sends what the child prints from then on to standard error.
 void stdout_to_stderr();
 
-// `text` `n` times over: a question asked again and again.
-std::string times(int n, const std::string& text);
-
 // The shield's parameters as the stand program prints them; the identifier
 // line only when `id` is given.
 std::string shield_parameters(int firmware, int number, const std::string& id = "");

@@ -1,7 +1,5 @@
 #include "link_probe.h"
 
-#include <bcm2835.h>
-
 #include <cstdio>
 #include <iterator>
 #include <sstream>
@@ -10,8 +8,6 @@
 #include "records.h"
 #include "board/trace.h"
 
-constexpr unsigned kPollMs = 5;
-
 std::string requests_on_bus(sim::StandTime since) {
   std::string out;
   char code[5];
@@ -19,16 +15,6 @@ std::string requests_on_bus(sim::StandTime since) {
     if (w.time < since || w.mosi.size() != 8 || w.mosi[0] != _SPI_ADDRESS) continue;
     std::snprintf(code, sizeof code, out.empty() ? "%02X" : " %02X", w.mosi[1]);
     out += code;
-  }
-  return out;
-}
-
-std::string watch_reply_codes(unsigned ms, int until) {
-  int last = menuSt.functionRead;
-  std::string out = std::to_string(last);
-  for (unsigned waited = 0; waited < ms && last != until; waited += kPollMs) {
-    bcm2835_delay(kPollMs);
-    if (menuSt.functionRead != last) out += " " + std::to_string(last = menuSt.functionRead);
   }
   return out;
 }

@@ -1,5 +1,5 @@
 // Looking at the link from a test: the requests on the bus (from the stand's
-// trace), the reply code over stand time, and what the replies left in the records.
+// trace) and what the replies left in the records.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -9,11 +9,6 @@
 
 // The function codes of every request sent from stand time `since` on, in order: "02 18 18".
 std::string requests_on_bus(sim::StandTime since = 0);
-
-// Watches the reply code for up to `ms` of stand time, or until it becomes
-// `until`, and returns each value it took in order, the present one first:
-// "0 2 255".
-std::string watch_reply_codes(unsigned ms, int until = -1);
 
 // The records the replies fill, as words "code=2 fw=322 no=27 id0=1000002 id1=0
 // id2=0 answered=100 in=10101 line=2600" (the inputs in the order Ek S0 S1 EkS

@@ -55,10 +55,3 @@ void install_uploader(const TempDir& dir) {
   fs::create_directories(dir.file("Sendrik"));
   fs::create_symlink(fs::path(VELK_LAUNCHER_PATH).parent_path() / "velk-sendrik", dir.file("Sendrik/Sendrik"));
 }
-
-// The only place that knows how a run is asked for its trace.
-ProgramRun run_stand(const TempDir& dir, const std::string& input, std::vector<std::string> args, Env env) {
-  args.insert(args.begin(), VELK_STM_TOOL_PATH);
-  env.emplace_back("VELK_SIM_TRACE", dir.path());
-  return run_program(args, dir.path(), input, env);
-}

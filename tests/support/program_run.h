@@ -36,16 +36,9 @@ class TempDir {
 // The whole file, or "" when it cannot be read.
 std::string read_file(const std::string& path);
 
-// The stand program with `args`, run in `dir` (where the shield's state lives)
-// with its trace written there as well.
-ProgramRun run_stand(const TempDir& dir, const std::string& input, std::vector<std::string> args = {}, Env env = {});
-
 // Puts the uploader's stand-in at ./Sendrik/Sendrik in `dir`, as the launcher does.
 void install_uploader(const TempDir& dir);
 
 // The changes of the trace's lines named in `names` (" RST REL2_OUT "), one
 // "TIME NAME LEVEL" a line; its remarks too ("TIME --") when `names` has "--".
 std::string trace_lines(const std::string& log, const std::string& names);
-
-// The text trace of the first run_stand in `dir` ("" when none was written).
-inline std::string stand_trace(const TempDir& dir) { return read_file(dir.file("Velk_STM_Tool.log")); }

@@ -12,13 +12,14 @@
 
 namespace {
 
-// Each command, and a value past the table, written over a frame that held
-// A1 77 01 02 03 04 AB CD: every command but image data clears the data bytes,
-// none but the address is written for no command, and the checksum bytes are
-// the exchange's business.
+// The two version requests the update never sends (the frames of those it
+// sends are in the flasher's sessions of the catalogue), and values past the
+// table, written over a frame that held A1 77 01 02 03 04 AB CD: a version
+// request clears the data bytes, no command writes only the address, and the
+// checksum bytes are the exchange's business.
 TEST(FlasherProtocol, ACommandWritesTheAddressItsCodeAndZeroDataUnlessItCarriesImageData) {
   std::string written;
-  for (int command = SPIc_ReadVersion_Boot; command <= SPIc_null + 1; ++command) {
+  for (int command : {int{SPIc_ReadVersion_Shield}, int{SPIc_ReadVersion_Firmware}, int{SPIc_null}, SPIc_null + 1}) {
     std::copy_n(std::array<uint8_t, 8>{0xA1, 0x77, 1, 2, 3, 4, 0xAB, 0xCD}.begin(), 8, Array_tx);
     SPI_WriteCommand(static_cast<SPI_Command_enum>(command), 0xA2);
     char hex[4];
@@ -26,9 +27,7 @@ TEST(FlasherProtocol, ACommandWritesTheAddressItsCodeAndZeroDataUnlessItCarriesI
     written.back() = '\n';
   }
   EXPECT_EQ(written,
-            "A2 64 00 00 00 00 AB CD\nA2 65 00 00 00 00 AB CD\nA2 66 00 00 00 00 AB CD\nA2 01 00 00 00 00 AB CD\nA2 04 "
-            "00 00 00 00 AB CD\nA2 02 00 00 00 00 AB CD\nA2 05 01 02 03 04 AB CD\nA2 06 00 00 00 00 AB CD\nA2 77 01 02 "
-            "03 04 AB CD\nA2 77 01 02 03 04 AB CD\n");
+            "A2 65 00 00 00 00 AB CD\nA2 66 00 00 00 00 AB CD\nA2 77 01 02 03 04 AB CD\nA2 77 01 02 03 04 AB CD\n");
 }
 
 // A reply is decoded by its own address and code, whatever was asked; only

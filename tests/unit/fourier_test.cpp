@@ -20,15 +20,16 @@ TEST(Fourier, TablesFollowTheQuarterRuleWithTheFirstTenDegreesOneDegreeAhead) {
   }
 }
 
-// 3000 + 1500 sin(harmonic 5) + 900 cos(harmonic 40) + 300 sin(17.3 periods).
+// 3000 + 600 sin(harmonic 1) + 1500 sin(harmonic 5) + 900 cos(harmonic 40) + 300 sin(17.3 periods).
 TEST(Fourier, SumAndFftGiveTheSpectrumWithinTheTablesWholeDegrees) {
   uint16_t x[128];
   for (int l = 0; l < 128; ++l)
-    x[l] = uint16_t(std::lround(3000 + 1500 * std::sin(2 * M_PI * 5 * l / 128) +
+    x[l] = uint16_t(std::lround(3000 + 600 * std::sin(2 * M_PI * l / 128) + 1500 * std::sin(2 * M_PI * 5 * l / 128) +
                                 900 * std::cos(2 * M_PI * 40 * l / 128) + 300 * std::sin(2 * M_PI * 17.3 * l / 128)));
   fourier_transform(x);
-  EXPECT_EQ(fa[0], 30020000);                  // the mean 3002.x, its fraction dropped
-  EXPECT_NEAR(double(fa[5]) / 1e8, 1500, 30);  // amplitude x 10^8
+  EXPECT_EQ(fa[0], 30020000);                 // the mean 3002.x, its fraction dropped
+  EXPECT_NEAR(double(fa[1]) / 1e8, 600, 30);  // amplitude x 10^8
+  EXPECT_NEAR(double(fa[5]) / 1e8, 1500, 30);
   EXPECT_LT(double(fa[3]) / 1e8, 40);
   std::complex<double> exact[128];
   for (int k = 0; k < 128; ++k)
