@@ -7,7 +7,6 @@
 #include "shield/shield_bootloader.h"
 #include "shield/shield_firmware.h"
 #include "shield/shield_flash.h"
-#include "shield/shield_hooks.h"
 #include "board/spi0.h"
 #include "board/wiring.h"
 
@@ -62,7 +61,7 @@ class ShieldLines : public LinePeer {
     sim::line_changed_locked(lock, gpio, level);
   }
   uint8_t readback_locked(const StandLock& lock, uint8_t gpio, uint8_t healthy_level) override {
-    return level_hook_apply_locked(lock, gpio, sim::readback_locked(lock, gpio, healthy_level));
+    return sim::readback_locked(lock, gpio, healthy_level);
   }
 };
 
@@ -213,7 +212,7 @@ bool shield_input_asserted_locked(const StandLock& lock, uint8_t gpio) {
   uint8_t level = board_level_locked(lock, gpio);
   for (auto& input : kInputs)
     if (input.gpio == gpio) level = apply(shield().state.*input.fault, level, 0, 1);
-  return level_hook_apply_locked(lock, gpio, level) == 0;
+  return level == 0;
 }
 
 }  // namespace sim

@@ -139,7 +139,7 @@ void shield_install(const ShieldState& state, const std::string& state_path, Shi
 // Back door: the shield's lasting state now.
 ShieldState shield_state();
 
-// Whether the shield sees an input asserted (LOW on its line), after its faults and a test's level hook.
+// Whether the shield sees an input asserted (LOW on its line), after its faults.
 bool shield_input_asserted_locked(const StandLock&, uint8_t gpio);
 
 }  // namespace sim

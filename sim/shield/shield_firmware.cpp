@@ -53,9 +53,9 @@ uint16_t offset(uint16_t nominal, int32_t by) { return static_cast<uint16_t>(std
 uint16_t line_value(const StandLock& l) {
   auto& s = shield_state_locked(l);
   auto& nominal = s.edition == Edition::general ? kGeneralLine : kKordentLine;
-  if (!shield_sees_locked(l, line::ln_br)) return 0;
-  if (shield_sees_locked(l, line::ln_imit)) return offset(nominal.imit, s.adc_imit);
-  if (shield_sees_locked(l, line::ln_od)) return offset(nominal.od, s.adc_od);
+  if (!board_level_locked(l, line::ln_br)) return 0;
+  if (board_level_locked(l, line::ln_imit)) return offset(nominal.imit, s.adc_imit);
+  if (board_level_locked(l, line::ln_od)) return offset(nominal.od, s.adc_od);
   return offset(nominal.br, s.adc_br);
 }
 
