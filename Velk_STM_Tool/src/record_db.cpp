@@ -61,6 +61,12 @@ CREATE INDEX pass_started ON pass(started);
 CREATE INDEX shield_read_id ON shield_read(id0, id1, id2);
 CREATE INDEX check_result_pass ON check_result(pass);
 )sql",
+    // 3: the stand time of a pass's start and end, in microseconds, where the
+    // stand has a time of its own (the simulated stand); NULL on a Pi.
+    R"sql(
+ALTER TABLE pass ADD COLUMN stand_started INTEGER;
+ALTER TABLE pass ADD COLUMN stand_ended INTEGER;
+)sql",
 };
 static_assert(std::size(kSteps) == RECORD_SCHEMA_VERSION);
 

@@ -12,7 +12,7 @@
 #include <utility>
 
 inline constexpr const char* RECORD_FILE = "stand-records.sqlite";
-inline constexpr int RECORD_SCHEMA_VERSION = 2;
+inline constexpr int RECORD_SCHEMA_VERSION = 3;
 
 // Owns one connection; closes it on destruction.
 class Database {

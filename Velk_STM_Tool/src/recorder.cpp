@@ -9,9 +9,15 @@
 #include <cstdlib>
 #include <ctime>
 #include <iterator>
+#include <optional>
 #include <string_view>
 
 #include "adc.h"  // the window of a reading
+
+// The stand's own time in microseconds, where the stand keeps one: the
+// simulated stand defines it, a Pi's library does not, so it is looked up
+// weakly and a pass on a Pi records none.
+extern "C" uint64_t velk_stand_time_us(void) __attribute__((weak));
 
 namespace {
 
@@ -52,6 +58,11 @@ std::string utc_now() {
   size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &t);
   std::snprintf(text + n, sizeof text - n, ".%03ldZ", now.tv_nsec / 1000000);
   return text;
+}
+
+std::optional<int64_t> stand_time() {
+  if (!velk_stand_time_us) return std::nullopt;
+  return static_cast<int64_t>(velk_stand_time_us());
 }
 
 std::string host_name() {
@@ -200,12 +211,12 @@ bool write_checks(uint32_t failures) {
 bool update_pass(uint32_t failures) {
   const auto& r = passRecord;
   Statement pass(r.db,
-                 "UPDATE pass SET ended = ?, outcome = ?, end_reason = ?, failures = ?, failure_count = ?, upload = ? "
-                 "WHERE id = ?");
+                 "UPDATE pass SET ended = ?, outcome = ?, end_reason = ?, failures = ?, failure_count = ?, upload = ?, "
+                 "stand_ended = ? WHERE id = ?");
   pass.bind(1, utc_now()).bind(2, outcome()).bind(3, kEndTexts[static_cast<size_t>(r.end)]);
   pass.bind(4, maybe(!r.reading, failures)).bind(5, maybe(r.report.has_value(), r.report ? r.report->count : 0));
   if (r.report) pass.bind(6, r.report->upload);
-  return pass.bind(7, r.id).run();
+  return pass.bind(7, stand_time()).bind(8, r.id).run();
 }
 
 bool write_reads() {
@@ -280,10 +291,12 @@ void record_passBegin() {
   r.reading = menu_flag(FLAGSET_HARMONICREAD);
   if (!db_exec(r.db, "PRAGMA synchronous=NORMAL")) return give_up(r.db.error());
   Statement pass(r.db,
-                 "INSERT INTO pass (started, version, stand, mode, flash_every, edition) VALUES (?, ?, ?, ?, ?, ?)");
+                 "INSERT INTO pass (started, version, stand, mode, flash_every, edition, stand_started) "
+                 "VALUES (?, ?, ?, ?, ?, ?, ?)");
   pass.bind(1, utc_now()).bind(2, _VERSION).bind(3, host_name()).bind(4, r.reading ? "harmonic" : "test");
   pass.bind(5, int64_t{menu_flag(FLAGSET_STLINKUPDATE)});
-  if (!pass.bind(6, shieldSt.type == TYPESGIELD_KORDENT ? "kordent" : "general").run()) return give_up(r.db.error());
+  pass.bind(6, shieldSt.type == TYPESGIELD_KORDENT ? "kordent" : "general");
+  if (!pass.bind(7, stand_time()).run()) return give_up(r.db.error());
   r.id = sqlite3_last_insert_rowid(r.db.get());
 }
 

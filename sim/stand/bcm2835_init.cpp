@@ -35,4 +35,9 @@ int bcm2835_init(void) {
 
 int bcm2835_close(void) { return 1; }
 
+// Not the library's: the stand time, for a program that records it beside the
+// wall clock (it looks the function up weakly, so on a Pi it finds none). Kept
+// in this file, which every program on the stand links, for that reason.
+uint64_t velk_stand_time_us(void) { return sim::clock_now(); }
+
 }  // extern "C"

@@ -7,7 +7,8 @@
 SELECT 'version ' || user_version FROM pragma_user_version;
 SELECT 'pass', id, version, mode, 'flash-every=' || flash_every, edition, outcome, quote(end_reason),
        'failures=' || quote(failures), 'count=' || quote(failure_count), 'upload=' || quote(upload),
-       CASE WHEN ended > started THEN 'ended' ELSE quote(ended) END
+       CASE WHEN ended > started THEN 'ended' ELSE quote(ended) END,
+       'stand-time=' || quote(stand_started) || '..' || quote(stand_ended)
   FROM pass ORDER BY id;
 SELECT '  read', pass, seq, 'number=' || number, 'firmware=' || firmware,
        printf('id=%08x,%08x,%08x', id0, id1, id2), 'complete=' || id_complete
