@@ -209,10 +209,10 @@ uint8_t readback_locked(const StandLock& lock, uint8_t gpio, uint8_t healthy_lev
 }  // namespace
 
 bool shield_input_asserted_locked(const StandLock& lock, uint8_t gpio) {
-  uint8_t level = board_level_locked(lock, gpio);
+  bool asserted = board_level_locked(lock, gpio) == 0;  // LOW asserts
   for (auto& input : kInputs)
-    if (input.gpio == gpio) level = apply(shield().state.*input.fault, level, 0, 1);
-  return level == 0;
+    if (input.gpio == gpio) asserted = apply(shield().state.*input.fault, asserted, true, false);
+  return asserted;
 }
 
 }  // namespace sim
