@@ -4,6 +4,10 @@
 #include <bcm2835.h>
 #include <gtest/gtest.h>
 
+#include <array>
+
+#include "CRC16.h"
+#include "bcm2835_ext.h"
 #include "gpio.h"
 #include "test_stand.h"
 
@@ -22,6 +26,27 @@ TEST(StandLines, PulseTheShieldsResetWithTheStartModeLineLow) {
   GPIO_hardReset();
   EXPECT_EQ(line_changes(start) + " returned +" + std::to_string((sim::clock_now() - start) / 1000),
             " +0 STM_INT 0 +0 RST 0 +600 RST 1 returned +800");
+}
+
+// A running shield held in reset answers nothing.
+TEST(StandLines, AShieldHeldInResetAnswersNothing) {
+  ASSERT_TRUE(TestStand().start());
+  GPIO_init();
+  ASSERT_TRUE(bcm2835_spi_begin());
+  bcm2835_spi_setClockDivider(BCM2835_SPI_CLOCK_DIVIDER_889);
+  auto number = [] {
+    std::array<uint8_t, 8> frame = {0xA1, 0x02, 0xEF, 0, 0, 0, 0, 0}, reply{};
+    ModRTU_CRC_Wrap(frame.data(), 8);
+    bcm2835_spi_transfer_write(frame.data(), 8);
+    bcm2835_delay(200);
+    bcm2835_spi_transfer_read(reply.data(), 8);
+    return reply[5];
+  };
+  bcm2835_gpio_write(PIN_RST, HIGH);
+  bcm2835_delay(200);
+  EXPECT_EQ(number(), 26);
+  bcm2835_gpio_write(PIN_RST, LOW);
+  EXPECT_EQ(number(), 0);
 }
 
 }  // namespace
