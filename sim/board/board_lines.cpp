@@ -13,8 +13,6 @@
 namespace sim {
 namespace {
 
-constexpr size_t kBoardLines = kGpioLines;
-
 // board.lines: a fixed layout, so that a program can keep it mapped and
 // change one digit in place.
 constexpr std::string_view kBoardHeader =
@@ -23,16 +21,16 @@ constexpr std::string_view kBoardHeader =
 constexpr std::string_view kFselRow = "fsel  ";
 constexpr std::string_view kLatchRow = "latch ";
 constexpr size_t kFselAt = kBoardHeader.size() + kFselRow.size();
-constexpr size_t kLatchAt = kFselAt + kBoardLines + 1 + kLatchRow.size();
-constexpr size_t kBoardFileSize = kLatchAt + kBoardLines + 1;
+constexpr size_t kLatchAt = kFselAt + kGpioLines + 1 + kLatchRow.size();
+constexpr size_t kBoardFileSize = kLatchAt + kGpioLines + 1;
 
 std::string board_text(const BoardLines& lines) {
-  return std::string(kBoardHeader) + std::string(kFselRow) + std::string(lines.fsel, kBoardLines) + "\n" +
-         std::string(kLatchRow) + std::string(lines.latch, kBoardLines) + "\n";
+  return std::string(kBoardHeader) + std::string(kFselRow) + std::string(lines.fsel, kGpioLines) + "\n" +
+         std::string(kLatchRow) + std::string(lines.latch, kGpioLines) + "\n";
 }
 
 bool digits_in(const char* row, char highest) {
-  for (size_t g = 0; g < kBoardLines; ++g)
+  for (size_t g = 0; g < kGpioLines; ++g)
     if (row[g] < '0' || row[g] > highest) return false;
   return true;
 }
@@ -40,7 +38,7 @@ bool digits_in(const char* row, char highest) {
 bool is_board_text(std::string_view text) {
   return text.size() == kBoardFileSize && text.starts_with(kBoardHeader) &&
          text.substr(kBoardHeader.size(), kFselRow.size()) == kFselRow &&
-         text.substr(kFselAt + kBoardLines, 1 + kLatchRow.size()) == std::string("\n") + std::string(kLatchRow) &&
+         text.substr(kFselAt + kGpioLines, 1 + kLatchRow.size()) == std::string("\n") + std::string(kLatchRow) &&
          text.back() == '\n' && digits_in(text.data() + kFselAt, '7') && digits_in(text.data() + kLatchAt, '1');
 }
 

@@ -18,11 +18,6 @@ namespace {
 
 std::string reason() { return std::strerror(errno); }
 
-std::string directory_of(const std::string& path) {
-  auto slash = path.rfind('/');
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string base_name(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 // NAME.XXXXXX, as mkostemp names the temporary file of NAME.
@@ -36,7 +31,7 @@ bool is_temporary_of(std::string_view file, std::string_view name) {
 }  // namespace
 
 void stand_files_clear_stale(const std::string& state_path) {
-  std::string dir = directory_of(state_path), target;
+  std::string dir = stand_file_directory(state_path), target;
   std::string error;
   std::string state = base_name(stand_file_target(state_path, target, error) ? target : state_path);
   const std::string names[] = {state, "shield.state", "stand.time", "board.lines", base_name(

@@ -17,11 +17,9 @@ std::string reason() { return std::strerror(errno); }
 
 // The directory of `path` with every link resolved, ending in '/'.
 std::string resolved_directory(const std::string& path) {
-  auto slash = path.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   char resolved[PATH_MAX];
-  if (!::realpath(dir.c_str(), resolved)) return {};
-  dir = resolved;
+  if (!::realpath(stand_file_directory(path).c_str(), resolved)) return {};
+  std::string dir = resolved;
   return dir.ends_with('/') ? dir : dir + "/";
 }
 
@@ -86,6 +84,11 @@ bool stand_file_read(int fd, std::string& text, size_t limit) {
     text.append(chunk, static_cast<size_t>(n));
   }
   return true;
+}
+
+std::string stand_file_directory(const std::string& path) {
+  auto slash = path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 std::string stand_file_beside(const std::string& state_path, std::string_view name) {

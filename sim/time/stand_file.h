@@ -63,6 +63,9 @@ bool stand_file_update(const std::string& path, std::string_view bytes, std::str
 // whatever was put in its place.
 bool stand_file_read(int fd, std::string& text, size_t limit = static_cast<size_t>(-1));
 
+// The directory of `path` ("." for a bare name).
+std::string stand_file_directory(const std::string& path);
+
 // The file `name` (a relative path) in the directory of the state file.
 std::string stand_file_beside(const std::string& state_path, std::string_view name);
 
