@@ -24,7 +24,7 @@ enum class LinkFault : uint8_t {
   garbled,        // the reply's checksum is wrong
   wrong_code,     // the reply carries another function code (valid checksum)
   late,           // a request is answered only at its (count + 1)-th receipt
-  wrong_address,  // the reply's address byte is 0xA2 (valid checksum)
+  wrong_address,  // the reply carries the trojan's address, 0xA2 (valid checksum)
   dies,           // answers `count` requests, then falls silent for good
 };
 

@@ -4,6 +4,7 @@
 
 #include "board/board.h"
 #include "board/wiring.h"
+#include "shield/shield_bootloader.h"
 
 namespace sim {
 namespace {
@@ -163,7 +164,7 @@ void ShieldFirmware::handle_request(const StandLock& lock, const Frame& in, Stan
     if (faulty) {
       if (s.link_fault == LinkFault::garbled) out[7] ^= 0x5A;
       if (s.link_fault == LinkFault::wrong_code) out[1] = static_cast<uint8_t>(out[1] + 1), shield_seal(out);
-      if (s.link_fault == LinkFault::wrong_address) out[0] = 0xA2, shield_seal(out);
+      if (s.link_fault == LinkFault::wrong_address) out[0] = kTrojanAddress, shield_seal(out);
     }
     ++answered_;
     reply.emplace(out.begin(), out.end());

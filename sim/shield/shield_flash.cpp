@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "time/stand_file.h"
@@ -16,15 +17,45 @@
 namespace sim {
 namespace {
 
-struct Area {
-  explicit Area(size_t area_size) : size(area_size) {}
-  size_t size;
-  bool factory = true;
-  std::vector<uint8_t> memory;  // the contents while no file is mapped
-  uint8_t* mapped = nullptr;    // the area's file, mapped: a word written there is in the file at once
-  std::string path;             // its file; empty: in memory only
+// A file mapped shared: a word written there is in the file at once. Unmapped
+// when dropped or replaced.
+class Mapping {
+ public:
+  Mapping() = default;
+  Mapping(int fd, size_t size) : size_(size) {
+    void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (p != MAP_FAILED) bytes_ = static_cast<uint8_t*>(p);
+  }
+  Mapping(Mapping&& other) noexcept : bytes_(std::exchange(other.bytes_, nullptr)), size_(other.size_) {}
+  Mapping& operator=(Mapping&& other) noexcept {
+    std::swap(bytes_, other.bytes_);
+    std::swap(size_, other.size_);
+    return *this;
+  }
+  ~Mapping() {
+    if (bytes_) ::munmap(bytes_, size_);
+  }
+  explicit operator bool() const { return bytes_ != nullptr; }
+  std::span<uint8_t> bytes() const { return {bytes_, size_}; }
 
-  std::span<uint8_t> bytes() { return mapped ? std::span(mapped, size) : std::span(memory); }
+ private:
+  uint8_t* bytes_ = nullptr;
+  size_t size_ = 0;
+};
+
+struct Area {
+  explicit Area(size_t area_size, std::string file = {}) : size(area_size), path(std::move(file)) {}
+  size_t size;
+  std::string path;             // its file; empty: in memory only
+  bool factory = true;
+  Mapping mapped;               // the area's file, when it has one of the area's size
+  std::vector<uint8_t> memory;  // the contents while no file is mapped
+
+  std::span<uint8_t> bytes() { return mapped ? mapped.bytes() : std::span(memory); }
+  void erase_in_memory() {
+    mapped = {};
+    memory.assign(size, 0xFF);
+  }
 };
 
 struct Flash {
@@ -44,45 +75,37 @@ bool all_erased(std::span<const uint8_t> bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0xFF; });
 }
 
-void unmap(Area& a) {
-  if (a.mapped) ::munmap(a.mapped, a.size);
-  a.mapped = nullptr;
+Area erased_with_message(Area a, const std::string& message) {
+  std::fprintf(stderr, "simulated stand: %s; the area reads as erased\n", message.c_str());
+  a.factory = false;
+  a.erase_in_memory();
+  return a;
 }
 
-// Maps a file of the area's size; false leaves the area as it was.
-bool map(Area& a, int fd) {
-  void* p = ::mmap(nullptr, a.size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  if (p == MAP_FAILED) return false;
-  unmap(a);
-  a.mapped = static_cast<uint8_t*>(p);
-  a.memory.clear();
-  return true;
-}
-
-// A file of another size (not written by this stand) is read, the rest of the
-// area erased, and kept in memory until the next erase writes the file anew.
-void load(Area& a) {
-  unmap(a);
-  a.memory.clear();
+// The area as its file holds it. No file: the factory's program. A file of
+// another size (not written by this stand) is read, the rest of the area
+// erased, and kept in memory until the next erase writes the file anew.
+Area read_area(size_t size, const std::string& path) {
+  Area a(size, path);
   // A link is followed only to a file the stand would have written itself.
   std::string target, error;
-  bool usable = stand_file_target(a.path, target, error);
-  UniqueFd in{usable ? ::open(target.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC) : -1};
-  a.factory = usable && in.fd < 0 && errno == ENOENT;
-  if (a.factory) return;
-  if (!usable) std::fprintf(stderr, "simulated stand: %s; the area reads as erased\n", error.c_str());
+  if (!stand_file_target(path, target, error)) return erased_with_message(std::move(a), error);
+  UniqueFd in{::open(target.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+  if (in.fd < 0 && errno == ENOENT) return a;
+  a.factory = false;
+  if (in.fd < 0) return erased_with_message(std::move(a), path + ": " + std::strerror(errno));
   struct stat info {};
-  if (in.fd >= 0 && ::fstat(in.fd, &info) == 0 && static_cast<size_t>(info.st_size) == a.size && map(a, in.fd)) return;
-  if (usable && in.fd < 0)
-    std::fprintf(stderr, "simulated stand: %s: %s; the area reads as erased\n", a.path.c_str(), std::strerror(errno));
-  a.memory.assign(a.size, 0xFF);
+  if (::fstat(in.fd, &info) == 0 && static_cast<size_t>(info.st_size) == size) a.mapped = Mapping(in.fd, size);
+  if (a.mapped) return a;
+  a.erase_in_memory();
   size_t done = 0;
-  while (in.fd >= 0 && done < a.size) {
-    ssize_t n = ::pread(in.fd, a.memory.data() + done, a.size - done, static_cast<off_t>(done));
+  while (done < size) {
+    ssize_t n = ::pread(in.fd, a.memory.data() + done, size - done, static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
+  return a;
 }
 
 // The erased area written to a fresh file that replaces the old one, so that
@@ -90,7 +113,9 @@ void load(Area& a) {
 bool write_erased(Area& a, std::string& error) {
   UniqueFd out;
   if (!stand_file_write(a.path, std::string(a.size, '\xFF'), error, &out)) return false;
-  if (map(a, out.fd)) return true;
+  a.mapped = Mapping(out.fd, a.size);
+  a.memory.clear();
+  if (a.mapped) return true;
   error = "cannot map " + a.path + ": " + std::strerror(errno);
   return false;
 }
@@ -104,8 +129,8 @@ void flash_reload_locked(const StandLock&, const std::string& state_path) {
   StandFileLock lock(state_path, false);
   if (!lock.held()) std::fprintf(stderr, "simulated stand: %s\n", lock.error().c_str());
   for (auto area : {FlashArea::application, FlashArea::bootloader}) {
-    area_of(area).path = flash_area_path(state_path, area);
-    load(area_of(area));
+    auto& a = area_of(area);
+    a = read_area(a.size, flash_area_path(state_path, area));
   }
 }
 
@@ -121,9 +146,8 @@ bool flash_erase_locked(const StandLock&, FlashArea area, std::string& error) {
     StandFileLock lock(flash().state_path, true);
     if (!lock.held()) error = lock.error();
     if (lock.held() && write_erased(a, error)) return true;
-    unmap(a);
   }
-  a.memory.assign(a.size, 0xFF);
+  a.erase_in_memory();
   return a.path.empty();
 }
 

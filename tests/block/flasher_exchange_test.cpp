@@ -51,6 +51,8 @@ TEST(FlasherExchange, SendsEachByteAloneDumpsEveryAttemptAndRetriesAFailedOneUpT
       {SPIc_Erase, 0xA1, 1600, 1, "a1 4 0 0 0 0 aa e8 \na1 4 1 0 0 0 56 e9 \n"},
       {SPIc_ProgStart, 0xA1, 100, 1, "a1 2 0 0 0 0 aa 60 \na1 2 1 0 0 0 56 61 \n"},
       {SPIc_Firmware, 0xA1, 1, 1, "a1 5 0 0 0 0 6a d5 \na1 5 1 0 0 0 96 d4 \n"},  // into what the erase left
+      {SPIc_Erase, 0xA1, 1600, 1, "a1 4 0 0 0 0 aa e8 \na1 4 1 0 0 0 56 e9 \n"},  // ends the programming:
+      {SPIc_Firmware, 0xA1, 1, 1, "a1 5 0 0 0 0 6a d5 \na1 5 0 0 0 0 6a d5 \n"},  // the word refused
       {SPIc_STMdetect, 0xA2, 5, 2, times(10, "a2 1 0 0 0 0 99 24 \n" + idle)},
       {SPIc_Erase, 0xA1, 1599, 2, times(10, "a1 4 0 0 0 0 aa e8 \n" + idle)},
   };
@@ -83,6 +85,21 @@ TEST(FlasherExchange, SendsEachByteAloneDumpsEveryAttemptAndRetriesAFailedOneUpT
     results += std::to_string(SPI_error - errors) + " ";
   }
   EXPECT_EQ(results, "1/0 3/1 3/2 3/9 2/10 1/0 2/10 2/10 ");
+}
+
+// A window of two bytes is not this protocol: the request begun before it is
+// dropped, and the next one is answered at its first attempt.
+TEST(FlasherExchange, AWindowOfTwoBytesDropsTheRequestBegunBeforeIt) {
+  SKIP_IF_CLOCK_RUNS_FREE();
+  start_bootloader();
+  for (uint8_t b : {uint8_t{0xA1}, uint8_t{0x01}, uint8_t{0}, uint8_t{0}}) bcm2835_spi_transfer(b);
+  char two[2] = {}, back[2];
+  bcm2835_spi_transfernb(two, back, 2);
+  auto errors = SPI_error;
+  int result = 0;
+  printed([&] { result = SPI_send(SPIc_STMdetect, 0xA1, 5, 5, 1); });
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(SPI_error, errors);
 }
 
 }  // namespace
