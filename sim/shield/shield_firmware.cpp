@@ -107,9 +107,9 @@ void ShieldFirmware::hold_reset(const StandLock&) {
   reply_.clear();
 }
 
-void ShieldFirmware::start(const StandLock&) {
+void ShieldFirmware::start(const StandLock& lock) {
+  hold_reset(lock);
   running_ = true;
-  reply_.clear();
 }
 
 void ShieldFirmware::select(const StandLock&, StandTime) { window_len_ = 0; }

@@ -28,7 +28,7 @@ TEST(StandLines, PulseTheShieldsResetWithTheStartModeLineLow) {
             " +0 STM_INT 0 +0 RST 0 +600 RST 1 returned +800");
 }
 
-// A running shield held in reset answers nothing.
+// A running shield held in reset answers nothing, and forgets its last reply.
 TEST(StandLines, AShieldHeldInResetAnswersNothing) {
   ASSERT_TRUE(TestStand().start());
   GPIO_init();
@@ -47,6 +47,11 @@ TEST(StandLines, AShieldHeldInResetAnswersNothing) {
   EXPECT_EQ(number(), 26);
   bcm2835_gpio_write(PIN_RST, LOW);
   EXPECT_EQ(number(), 0);
+  bcm2835_gpio_write(PIN_RST, HIGH);
+  bcm2835_delay(200);
+  std::array<uint8_t, 8> left{};
+  bcm2835_spi_transfer_read(left.data(), 8);
+  EXPECT_EQ(left, (std::array<uint8_t, 8>{})) << "a reply from before the reset is gone";
 }
 
 }  // namespace
