@@ -113,6 +113,8 @@ struct ShieldState {
   DumpKind dump = DumpKind::firmware;
   uint16_t dump_version = 325;
   bool flasher_missing = false;  // ./Velk_Flasher, which the stand program starts through sudo
+  bool player_missing = false;    // aplay, which plays the test tone
+  bool recorder_missing = false;  // arecord, which records the shield's audio
 };
 
 // Where the shield's lasting state is kept between programs (the stand's

@@ -364,6 +364,10 @@ constexpr ScenarioKey kKeys[] = {
     {"audio", "healthy|dead|weak|distorted",
      "the shield's audio path: the test tone comes back as it should, not at all, too quiet, or clipped",
      KeyScope::lasting, enum_parse<&S::audio, kAudioFaults>, enum_print<&S::audio, kAudioFaults>},
+    {"audio.player", "present|missing", "aplay, which plays the test tone: missing, the shell cannot find it",
+     KeyScope::lasting, enum_parse<&S::player_missing, kPresence>, enum_print<&S::player_missing, kPresence>},
+    {"audio.recorder", "present|missing", "arecord, which records the shield's audio: missing, the shell cannot find it",
+     KeyScope::lasting, enum_parse<&S::recorder_missing, kPresence>, enum_print<&S::recorder_missing, kPresence>},
     {"board.start", "power-up|adc-aborted|flasher-left",
      "how a fresh working directory's GPIO lines stand before the first program: as after power-on, or as "
      "left by an aborted ADC check or by the flasher",

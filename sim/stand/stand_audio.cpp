@@ -105,13 +105,16 @@ pid_t playing = 0;  // the player started last, until the recorder's start; 0: n
 bool is_player(const char* command) { return command && starts_with_word(command, "aplay"); }
 bool is_recorder(const char* command) { return command && starts_with_word(command, "arecord"); }
 
-// Waits for the player's end without collecting its status: its owner does that.
-void wait_for_player() {
-  siginfo_t info;
+// Waits for the player's end without collecting its status (its owner does
+// that); true when it played the tone to its end.
+bool wait_for_player() {
+  siginfo_t info{};
+  int waited = -1;
   if (playing > 0)
-    while (::waitid(P_PID, static_cast<id_t>(playing), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+    while ((waited = ::waitid(P_PID, static_cast<id_t>(playing), &info, WEXITED | WNOWAIT)) != 0 && errno == EINTR) {
     }
   playing = 0;
+  return waited == 0 && info.si_code == CLD_EXITED && info.si_status == 0;
 }
 
 }  // namespace
@@ -137,10 +140,11 @@ void stand_audio_started(const char* command, pid_t pid) {
 
 void stand_audio_before_command(const char* command) {
   if (!is_player(command) && !is_recorder(command)) return;
-  if (is_recorder(command)) wait_for_player();
+  ShieldState shield = shield_state();
+  if (is_recorder(command) && !wait_for_player()) shield.audio = AudioFault::dead;  // no tone went in
   char dir[PATH_MAX];
   std::string error = "cannot tell the working directory";
-  if (::getcwd(dir, sizeof dir) && stand_audio_prepare(dir, shield_state(), error)) return;
+  if (::getcwd(dir, sizeof dir) && stand_audio_prepare(dir, shield, error)) return;
   std::fprintf(stderr, "simulated stand: the audio tools cannot be prepared: %s\n", error.c_str());
 }
 

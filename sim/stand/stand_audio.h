@@ -4,9 +4,11 @@
 // shield's audio from a file (shield.audio, unsigned 8-bit mono at 44100 Hz) and
 // whose default playback device discards what it is given; the test tone file;
 // and ALSA_CONFIG_PATH naming that configuration, so the user's own ALSA
-// configuration is never read or touched. Leaves out: the pace of playing and
-// recording (the null devices take no time, so a capture lasts only the stand
-// program's own wait), and any link between what is played and what is recorded.
+// configuration is never read or touched. A recording with no tone played
+// before it (the player missing or failed) hears the shield's path silent.
+// Leaves out: the pace of playing and recording (the null devices take no
+// time, so a capture lasts only the stand program's own wait), and any other
+// link between what is played and what is recorded.
 #pragma once
 #include <sys/types.h>
 
@@ -28,7 +30,8 @@ inline constexpr const char* kToneFile = "1kHz_44100Hz_16bit_05sec.wav";
 bool stand_audio_prepare(const std::string& dir, const ShieldState& shield, std::string& error);
 
 // Before the stand starts a program: a command that starts aplay or arecord
-// gets the working directory prepared with the shield's audio as it is now.
+// gets the working directory prepared with the shield's audio as it is now
+// (for arecord: silence unless the player before it ended well).
 // A directory that cannot be prepared is reported on standard error; the
 // tool then fails as it would on a stand without its files.
 void stand_audio_before_command(const char* command);

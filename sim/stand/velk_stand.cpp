@@ -271,11 +271,26 @@ void prepare_programs(const std::string& dir, const ShieldState& shield) {
   place_link(d / "Velk_Flasher", beside_launcher("Velk_Flasher"), !shield.flasher_missing, "flasher");
 }
 
-// sudo, as the stand program runs the flasher: its stand-in, alone in a
-// directory put first on the PATH the program gets, so nothing else is shadowed.
-void prepare_sudo(const std::string& dir) {
+// A command the shell is to find nowhere: it says so as the shell does and
+// ends with the shell's status for it.
+void place_missing(const fs::path& path, bool missing) {
+  std::error_code ec;
+  fs::remove(path, ec);
+  if (!missing) return;
+  std::string name = path.filename().string(), error;
+  if (!stand_file_write(path.string(), "#!/bin/sh\necho 'sh: 1: " + name + ": not found' >&2\nexit 127\n", error))
+    fail(kExitCannotWrite, error);
+  fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec, ec);
+}
+
+// sudo, as the stand program runs the flasher, and the audio tools the
+// scenario says are missing: alone in a directory put first on the PATH the
+// program gets, so nothing else is shadowed.
+void prepare_commands(const std::string& dir, const ShieldState& shield) {
   fs::path commands = fs::path(dir) / "stand-bin";
   place_link(commands / "sudo", beside_launcher("velk-sudo"), true, "sudo stand-in");
+  place_missing(commands / "aplay", shield.player_missing);
+  place_missing(commands / "arecord", shield.recorder_missing);
   const char* path = std::getenv("PATH");
   std::string rest = path && *path ? path : "/usr/local/bin:/usr/bin:/bin";
   ::setenv("PATH", (commands.string() + ":" + rest).c_str(), 1);
@@ -349,7 +364,7 @@ int main(int argc, char** argv) {
   Scenario scenario = prepare_state(r, state_path);
   prepare_programs(dir, scenario.shield);
   prepare_dump(dir, scenario.shield);
-  prepare_sudo(dir);
+  prepare_commands(dir, scenario.shield);
   provide_images(dir);
   pass_run_settings(r);
   ::setenv("VELK_SIM_STATE", state_path.c_str(), 1);
