@@ -23,11 +23,11 @@ constexpr unsigned kLineSettleMs = 50;
 constexpr uint8_t kBins = 1 << FFT_NUMB_POINT_SHIFT_D2;
 constexpr const char* kAudioFailed = "Ошибка работы звукового тракта.";
 
-// Ten captures averaged into famp_average, with the audio lines raised.
+// Ten captures averaged into famp_average, with the audio lines raised. Each
+// capture carries the imaginary parts the one before left; a measurement
+// starts them from zero, so the same audio always measures the same.
 void measure(const char* wait_message) {
-  std::fill(std::begin(fr), std::end(fr), 0);
   std::fill(std::begin(fi), std::end(fi), 0);
-  std::fill(std::begin(famp), std::end(famp), 0);
   bcm2835_gpio_write(PIN_LN_BR, HIGH);
   bcm2835_delay(kLineSettleMs);
   std::printf("%s\n", wait_message);

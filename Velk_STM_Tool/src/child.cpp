@@ -22,7 +22,7 @@ constexpr int kNoStatus = -1;    // never started, or its end could not be colle
 
 int wait_blocking(pid_t pid) {
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0)
+  while (waitpid(pid, &status, 0) != pid)
     if (errno != EINTR) return kNoStatus;
   return status;
 }

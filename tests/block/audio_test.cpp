@@ -60,8 +60,9 @@ TEST(ShieldAudio, EachModelsHealthyAudioPassesItsReferenceAndEveryFaultFailsIt) 
 }
 
 // Without a reference nothing is measured and no line moves. A failed
-// measurement repeated keeps the lines high. The spectrum reading after it
-// neither judges nor prompts nor touches the register. (What the operator sees,
+// measurement repeated keeps the lines high; each measurement starts afresh,
+// so the same audio gives the same amplitudes every time. The spectrum reading
+// after it neither judges nor prompts nor touches the register. (What the operator sees,
 // the same spectrum measured afresh at a repeat too, is played in the
 // catalogue: audio-*.)
 TEST(AudioCheckRepeat, MovesNoLineWithoutAReferenceAndKeepsTheLinesUpForARepeat) {
@@ -76,6 +77,12 @@ TEST(AudioCheckRepeat, MovesNoLineWithoutAReferenceAndKeepsTheLinesUpForARepeat)
             "| errors 8192 | +0 LN_BR 1 +50 LN_OD 1 +40200 LN_BR 0 +40200 LN_OD 0 | 40250 ms");
   std::remove(dir.file("audio_spectrum.svg").c_str());  // the check's own picture
   const std::string read = run_block(menu_block_HarmonicRead, "");
+  const auto amplitudes = [](const std::string& text, size_t from) {
+    auto at = text.find("Амплитуды гармоник:", from);
+    return text.substr(at, text.find("\n21: - ", at) - at);
+  };
+  EXPECT_EQ(amplitudes(got, 0), amplitudes(got, got.find("Амплитуды гармоник:") + 1));
+  EXPECT_EQ(amplitudes(got, 0), amplitudes(read, 0));
   const auto last = read.find('\n', read.find("\n21: - ") + 1) + 1;  // nothing after the amplitudes
   EXPECT_EQ(read.substr(last), "| errors 8192 | +0 LN_BR 1 +50 LN_OD 1 +20100 LN_BR 0 +20100 LN_OD 0 | 20150 ms");
   EXPECT_NE(read_file(dir.file("audio_spectrum.svg")).find("шилд 26, общий"), std::string::npos);
