@@ -72,12 +72,6 @@ std::string tone_wav() {
   return out;
 }
 
-// Whole: a temporary file renamed over the old one, so a tool never reads
-// half, and a link there is replaced, never written through.
-bool write_whole(const std::string& path, std::string_view bytes, std::string& error) {
-  return stand_file_write(path, bytes, error);
-}
-
 // The regular file at `path` (not a link) holds exactly `bytes`.
 bool holds(const std::string& path, std::string_view bytes) {
   UniqueFd in{::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
@@ -92,7 +86,7 @@ bool holds(const std::string& path, std::string_view bytes) {
 // The player and the recorder start ten times a pass with the same files:
 // they are written only when they change.
 bool write_changed(const std::string& path, std::string_view bytes, std::string& error) {
-  return holds(path, bytes) || write_whole(path, bytes, error);
+  return holds(path, bytes) || stand_file_write(path, bytes, error);
 }
 
 bool starts_with_word(const char* command, std::string_view word) {
@@ -123,7 +117,7 @@ bool stand_audio_prepare(const std::string& dir, const ShieldState& shield, std:
   const std::string config = dir + "/" + kAlsaConfig, tone = dir + "/" + kToneFile;
   struct stat info;
   if (!write_changed(config, config_text(dir), error)) return false;
-  if (::stat(tone.c_str(), &info) != 0 && !write_whole(tone, tone_wav(), error)) return false;
+  if (::stat(tone.c_str(), &info) != 0 && !stand_file_write(tone, tone_wav(), error)) return false;
   auto audio = shield_audio(shield, kAudioRate * kToneSeconds);
   if (!write_changed(dir + "/" + kShieldAudio, {reinterpret_cast<const char*>(audio.data()), audio.size()}, error))
     return false;
