@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,16 +61,16 @@ bool board_lines_map(const std::string& state_path, const BoardLines& initial, B
     error = path + ": cannot be opened: " + std::strerror(errno);
     return false;
   }
-  void* map = MAP_FAILED;
+  StandFileMapping map;
   if (S_ISREG(info.st_mode) && static_cast<size_t>(info.st_size) == kBoardFileSize)
-    map = ::mmap(nullptr, kBoardFileSize, PROT_READ | PROT_WRITE, MAP_SHARED, file.fd, 0);
-  auto* text = static_cast<char*>(map);
-  if (map == MAP_FAILED || !is_board_text({text, kBoardFileSize})) {
-    if (map != MAP_FAILED) ::munmap(map, kBoardFileSize);
+    map = StandFileMapping(file.fd, kBoardFileSize);
+  auto* text = reinterpret_cast<char*>(map.bytes().data());
+  if (!map || !is_board_text({text, kBoardFileSize})) {
     error = path + ": not the board's lines (remove it to power the board up)";
     return false;
   }
-  lines = {text + kFselAt, text + kLatchAt};  // mapped for the rest of the program
+  map.release();  // mapped for the rest of the program
+  lines = {text + kFselAt, text + kLatchAt};
   return true;
 }
 

@@ -1,7 +1,6 @@
 #include "shield/shield_flash.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,38 +16,14 @@
 namespace sim {
 namespace {
 
-// A file mapped shared: a word written there is in the file at once. Unmapped
-// when dropped or replaced.
-class Mapping {
- public:
-  Mapping() = default;
-  Mapping(int fd, size_t size) : size_(size) {
-    void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (p != MAP_FAILED) bytes_ = static_cast<uint8_t*>(p);
-  }
-  Mapping(Mapping&& other) noexcept : bytes_(std::exchange(other.bytes_, nullptr)), size_(other.size_) {}
-  Mapping& operator=(Mapping&& other) noexcept {
-    std::swap(bytes_, other.bytes_);
-    std::swap(size_, other.size_);
-    return *this;
-  }
-  ~Mapping() {
-    if (bytes_) ::munmap(bytes_, size_);
-  }
-  explicit operator bool() const { return bytes_ != nullptr; }
-  std::span<uint8_t> bytes() const { return {bytes_, size_}; }
-
- private:
-  uint8_t* bytes_ = nullptr;
-  size_t size_ = 0;
-};
-
 struct Area {
   explicit Area(size_t area_size, std::string file = {}) : size(area_size), path(std::move(file)) {}
   size_t size;
   std::string path;             // its file; empty: in memory only
   bool factory = true;
-  Mapping mapped;               // the area's file, when it has one of the area's size
+  // The area's file, when it has one of the area's size: a word written there
+  // is in the file at once.
+  StandFileMapping mapped;
   std::vector<uint8_t> memory;  // the contents while no file is mapped
 
   std::span<uint8_t> bytes() { return mapped ? mapped.bytes() : std::span(memory); }
@@ -95,16 +70,12 @@ Area read_area(size_t size, const std::string& path) {
   a.factory = false;
   if (in.fd < 0) return erased_with_message(std::move(a), path + ": " + std::strerror(errno));
   struct stat info {};
-  if (::fstat(in.fd, &info) == 0 && static_cast<size_t>(info.st_size) == size) a.mapped = Mapping(in.fd, size);
+  if (::fstat(in.fd, &info) == 0 && static_cast<size_t>(info.st_size) == size) a.mapped = StandFileMapping(in.fd, size);
   if (a.mapped) return a;
   a.erase_in_memory();
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::pread(in.fd, a.memory.data() + done, size - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
+  std::string held;
+  stand_file_read(in.fd, held, size);  // what cannot be read reads as erased
+  std::copy(held.begin(), held.end(), a.memory.begin());
   return a;
 }
 
@@ -113,7 +84,7 @@ Area read_area(size_t size, const std::string& path) {
 bool write_erased(Area& a, std::string& error) {
   UniqueFd out;
   if (!stand_file_write(a.path, std::string(a.size, '\xFF'), error, &out)) return false;
-  a.mapped = Mapping(out.fd, a.size);
+  a.mapped = StandFileMapping(out.fd, a.size);
   a.memory.clear();
   if (a.mapped) return true;
   error = "cannot map " + a.path + ": " + std::strerror(errno);

@@ -1,22 +1,16 @@
 #include "stand/stand_files.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 
 #include "shield/shield_image.h"
 
 namespace sim {
 namespace {
-
-std::string reason() { return std::strerror(errno); }
 
 std::string base_name(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
@@ -50,21 +44,13 @@ void stand_files_clear_stale(const std::string& state_path) {
 }
 
 bool scenario_load(const std::string& path, Scenario& s, bool& found, std::string& error) {
-  found = false;
-  std::string target;
-  if (!stand_file_target(path, target, error)) return false;
-  UniqueFd in{::open(target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
-  if (in.fd < 0 && errno == ENOENT) return true;
   std::string text;
-  if (in.fd < 0 || !stand_file_read(in.fd, text)) {
-    error = path + ": cannot be read: " + reason();
-    return false;
-  }
+  if (!stand_file_load(path, text, found, error)) return false;
+  if (!found) return true;
   if (text.empty()) {
     error = path + ": empty (a shield state holds key=value lines; remove the file for the default shield)";
     return false;
   }
-  found = true;
   return scenario_parse(text, path, s, error);
 }
 
@@ -78,16 +64,11 @@ std::string stand_time_path(const std::string& state_path) { return stand_file_b
 
 bool stand_time_load(const std::string& path, uint64_t& time_us, std::string& error) {
   time_us = 0;
-  std::string target;
-  if (!stand_file_target(path, target, error)) return false;
-  UniqueFd in{::open(target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
-  if (in.fd < 0 && errno == ENOENT) return true;
   std::string text;
+  bool found = false;
   constexpr size_t kLongest = 32;  // more than any stand time's digits
-  if (in.fd < 0 || !stand_file_read(in.fd, text, kLongest)) {
-    error = path + ": cannot be read: " + reason();
-    return false;
-  }
+  if (!stand_file_load(path, text, found, error, kLongest)) return false;
+  if (!found) return true;
   std::string_view digits = text;
   if (digits.ends_with('\n')) digits.remove_suffix(1);
   if (!decimal_value(digits, kLatestStandTime, time_us)) {

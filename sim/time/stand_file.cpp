@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -84,6 +85,29 @@ bool stand_file_read(int fd, std::string& text, size_t limit) {
     text.append(chunk, static_cast<size_t>(n));
   }
   return true;
+}
+
+bool stand_file_load(const std::string& path, std::string& text, bool& found, std::string& error, size_t limit) {
+  found = false;
+  std::string target;
+  if (!stand_file_target(path, target, error)) return false;
+  UniqueFd in{::open(target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+  if (in.fd < 0 && errno == ENOENT) return true;
+  if (in.fd < 0 || !stand_file_read(in.fd, text, limit)) {
+    error = path + ": cannot be read: " + reason();
+    return false;
+  }
+  found = true;
+  return true;
+}
+
+StandFileMapping::StandFileMapping(int fd, size_t size) : size_(size) {
+  void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (p != MAP_FAILED) bytes_ = static_cast<uint8_t*>(p);
+}
+
+StandFileMapping::~StandFileMapping() {
+  if (bytes_) ::munmap(bytes_, size_);
 }
 
 std::string stand_file_directory(const std::string& path) {

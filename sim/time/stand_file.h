@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -32,6 +34,30 @@ struct UniqueFd {
   UniqueFd& operator=(const UniqueFd&) = delete;
   int release() { return std::exchange(fd, -1); }
   int fd;
+};
+
+// Owns a shared, writable mapping of a file: a byte written there is in the
+// file at once. Empty when the mapping failed; unmapped when dropped or
+// replaced, unless released to stay for the rest of the program.
+class StandFileMapping {
+ public:
+  StandFileMapping() = default;
+  StandFileMapping(int fd, size_t size);
+  StandFileMapping(StandFileMapping&& other) noexcept
+      : bytes_(std::exchange(other.bytes_, nullptr)), size_(other.size_) {}
+  StandFileMapping& operator=(StandFileMapping&& other) noexcept {
+    std::swap(bytes_, other.bytes_);
+    std::swap(size_, other.size_);
+    return *this;
+  }
+  ~StandFileMapping();
+  explicit operator bool() const { return bytes_ != nullptr; }
+  std::span<uint8_t> bytes() const { return {bytes_, size_}; }
+  uint8_t* release() { return std::exchange(bytes_, nullptr); }
+
+ private:
+  uint8_t* bytes_ = nullptr;
+  size_t size_ = 0;
 };
 
 // The file a write to the stand file at `path` replaces: `path` itself (also
@@ -62,6 +88,12 @@ bool stand_file_update(const std::string& path, std::string_view bytes, std::str
 // At most `limit` bytes of `fd` appended to `text`: a stand file is small,
 // whatever was put in its place.
 bool stand_file_read(int fd, std::string& text, size_t limit = static_cast<size_t>(-1));
+
+// The stand file at `path` read whole (at most `limit` bytes), a link followed
+// only as stand_file_target allows, never blocking on a FIFO. A missing file:
+// true with `found` false. False with `error` when it cannot be read.
+bool stand_file_load(const std::string& path, std::string& text, bool& found, std::string& error,
+                     size_t limit = static_cast<size_t>(-1));
 
 // The directory of `path` ("." for a bare name).
 std::string stand_file_directory(const std::string& path);
