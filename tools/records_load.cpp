@@ -31,6 +31,13 @@ std::unordered_map<int64_t, size_t> pass_index(const std::vector<PassRow>& passe
   return index;
 }
 
+// The statement stepped to its end without an error; else `error` says why.
+bool ended_well(const Database& db, Statement& rows, std::string& error) {
+  if (rows.ok() && rows.run()) return true;
+  error = db.error();
+  return false;
+}
+
 }  // namespace
 
 Database records_open(const std::string& path, std::string& error) {
@@ -78,11 +85,8 @@ bool records_passes(const Database& db, const PassFilter& filter, std::vector<Pa
     s.idComplete = reads.integer(6) != 0;
     passes[found->second].shield = s;
   }
-  if (rows.ok() && rows.run() && reads.ok() && reads.run()) return true;
-  error = db.error();
-  return false;
+  return ended_well(db, rows, error) && ended_well(db, reads, error);
 }
-
 
 bool records_checks(const Database& db, const std::vector<PassRow>& passes, size_t first, CheckRows which,
                     std::vector<CheckRow>& checks, std::string& error) {
@@ -104,9 +108,7 @@ bool records_checks(const Database& db, const std::vector<PassRow>& passes, size
     }
     checks.push_back(std::move(c));
   }
-  if (rows.ok() && rows.run()) return true;
-  error = db.error();
-  return false;
+  return ended_well(db, rows, error);
 }
 
 bool records_flashings(const Database& db, std::vector<PassRow>& passes, size_t first, std::string& error) {
@@ -116,9 +118,7 @@ bool records_flashings(const Database& db, std::vector<PassRow>& passes, size_t 
     auto found = index.find(rows.integer(0));
     if (found != index.end()) passes[found->second].flashings.push_back(rows.text(1) + " " + rows.text(2));
   }
-  if (rows.ok() && rows.run()) return true;
-  error = db.error();
-  return false;
+  return ended_well(db, rows, error);
 }
 
 bool records_dateValid(const std::string& text) {
