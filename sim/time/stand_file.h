@@ -1,6 +1,7 @@
 // What every floor of the simulated stand uses to keep its files safe: one
-// owner of a file descriptor, one whole-and-atomic replace, the rule for
-// following a symbolic link, and the stand's advisory lock.
+// owner of a file descriptor, one of a mapping, one reader of a whole file,
+// one whole-and-atomic replace, the rule for following a symbolic link, and
+// the stand's advisory lock.
 // The programs often run as root in a directory others may write: a stand file
 // that is a symbolic link is followed only to a regular file of the same user
 // inside the link's directory (the one the stand would have written anyway),
