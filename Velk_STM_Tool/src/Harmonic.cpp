@@ -22,11 +22,17 @@ void harmonic_26KE_init() { harmonic = HARMONIC_26KE; }
 void harmonic_27KE_init() { harmonic = HARMONIC_27KE; }
 void harmonic_NULL() { harmonic = {}; }
 
+uint32_t harmonic_low(const harmonic_st& reference, int bin) {
+  const uint32_t a = reference.average[bin], d = reference.delta[bin];
+  return a > d ? a - d : 0;
+}
+
+uint32_t harmonic_high(const harmonic_st& reference, int bin) {
+  return uint32_t{reference.average[bin]} + reference.delta[bin];
+}
+
 bool harmonic_inTolerance(const harmonic_st& reference, int bin, uint32_t value) {
-  const uint32_t a = reference.average[bin];
-  const uint32_t d = reference.delta[bin];
-  if (value > a + d) return false;
-  return a <= d || value >= a - d;
+  return value >= harmonic_low(reference, bin) && value <= harmonic_high(reference, bin);
 }
 
 uint8_t harmonic_comparison(const uint32_t* f_amp) {

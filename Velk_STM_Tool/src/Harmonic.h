@@ -26,5 +26,10 @@ void harmonic_NULL();
 // average is not above its delta has no lower limit.
 uint8_t harmonic_comparison(const uint32_t* f_amp);
 
+// The window of bin `bin` of `reference`: average ± delta, the low end 0 where
+// the delta reaches the average.
+uint32_t harmonic_low(const harmonic_st& reference, int bin);
+uint32_t harmonic_high(const harmonic_st& reference, int bin);
+
 // Whether `value` lies within bin `bin` of `reference`.
 bool harmonic_inTolerance(const harmonic_st& reference, int bin, uint32_t value);

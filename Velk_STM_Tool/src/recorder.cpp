@@ -335,9 +335,8 @@ void record_spectrum(const uint32_t* amplitudes, const harmonic_st* reference, b
     std::optional<int64_t> low, high;
     std::optional<bool> ok;
     if (reference) {
-      int64_t a = reference->average[bin], d = reference->delta[bin];
-      low = a > d ? a - d : 0;  // no lower limit
-      high = a + d;
+      low = harmonic_low(*reference, bin);
+      high = harmonic_high(*reference, bin);
       if (judged) ok = harmonic_inTolerance(*reference, bin, amplitudes[bin]);
     }
     add(_ERROR_AUDIO, ("bin " + std::to_string(bin)).c_str(), amplitudes[bin], low, high, ok);

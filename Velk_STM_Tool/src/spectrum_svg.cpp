@@ -27,15 +27,12 @@ std::string format(const char* fmt, auto... args) {
   return text;
 }
 
-uint32_t lower(const harmonic_st& r, int b) { return r.average[b] > r.delta[b] ? r.average[b] - r.delta[b] : 0; }
-uint32_t upper(const harmonic_st& r, int b) { return uint32_t{r.average[b]} + r.delta[b]; }
-
 }  // namespace
 
 std::string spectrum_svg(const uint32_t* average, const harmonic_st* reference, const std::string& title) {
   uint32_t highest = 1;
   for (int b = 0; b < _NUMB_DETECT_HARMONIC; ++b)
-    highest = std::max({highest, average[b], reference ? upper(*reference, b) : 0});
+    highest = std::max({highest, average[b], reference ? harmonic_high(*reference, b) : 0});
   const Scale scale{highest * 1.1};
   std::string svg = format(
       "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" font-family=\"sans-serif\" "
@@ -55,7 +52,7 @@ std::string spectrum_svg(const uint32_t* average, const harmonic_st* reference, 
     bool inside = true;
     if (reference) {
       inside = harmonic_inTolerance(*reference, b, average[b]);
-      const double y1 = scale.y(upper(*reference, b)), y0 = scale.y(lower(*reference, b));
+      const double y1 = scale.y(harmonic_high(*reference, b)), y0 = scale.y(harmonic_low(*reference, b));
       svg += format("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#c8ecc8\"/>\n", x + 2, y1,
                     kBinW - 4, std::max(y0 - y1, 1.0));
     }
