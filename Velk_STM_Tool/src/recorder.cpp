@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -325,9 +324,8 @@ void record_level(error_codes check, bool answered, GPIO_Digital seen, GPIO_Digi
 }
 
 void record_reading(error_codes check, bool answered, uint16_t value, uint16_t nominal) {
-  // The window the ADC check judges by (adc_readingOk): nominal ± tolerance, and never below kAdcMin.
-  int64_t low = std::max<int64_t>(nominal - kAdcTolerance, kAdcMin), high = nominal + kAdcTolerance;
-  add(check, "ADC", maybe(answered, value), low, high, answered && value >= low && value <= high);
+  AdcWindow w = adc_window(nominal);
+  add(check, "ADC", maybe(answered, value), w.low, w.high, answered && adc_readingOk(value, nominal));
 }
 
 void record_spectrum(const uint32_t* amplitudes, const harmonic_st* reference, bool judged) {
