@@ -2,7 +2,6 @@
 
 #include <bcm2835.h>
 
-#include <algorithm>
 #include <cstdio>
 
 #include "check.h"
@@ -62,16 +61,6 @@ bool readings() {
 }
 
 }  // namespace
-
-AdcWindow adc_window(uint16_t nominal) {
-  int32_t n = nominal;
-  return {std::max(n - kAdcTolerance, kAdcMin), n + kAdcTolerance};
-}
-
-bool adc_readingOk(uint16_t reading, uint16_t nominal) {
-  AdcWindow w = adc_window(nominal);
-  return reading >= w.low && reading <= w.high;
-}
 
 void menu_block_ADC() {
   do std::printf("Идет проверка реле АЦП. Ожидайте...\n");
